@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+namespace keil {
+
+// The one error type of the program: a 32-bit number and a text. Errors of
+// the operating system carry the system's own number (errno on POSIX, the
+// last-error code on Windows); errors that arise in the program's own
+// checks carry one of the numbers below.
+class Error : public std::runtime_error {
+public:
+    Error(std::int32_t number, const std::string& text);
+
+    std::int32_t number() const noexcept { return number_; }
+    const char* text() const noexcept { return what(); }
+
+private:
+    std::int32_t number_;
+};
+
+// The program's own error numbers. They have bit 29 set, the bit that
+// Windows reserves for application-defined codes, so they never collide
+// with a system error number on either platform.
+enum ErrorNumber : std::int32_t {
+    kErrOverflow = 0x20000001,
+    kErrRange = 0x20000002,
+    kErrAllocation = 0x20000003,
+    kErrResponseTooLarge = 0x20000004,
+    kErrResponseChanged = 0x20000005,
+    kErrCommandLine = 0x20000006,
+};
+
+[[noreturn]] void ThrowOverflow();
+[[noreturn]] void ThrowRange();
+[[noreturn]] void ThrowAllocation();
+
+// The system's text for a system error number (strerror on POSIX,
+// FormatMessage on Windows), without a trailing line break.
+std::string SystemErrorText(std::int32_t code);
+
+// Raises an Error with the given system error number; the text is the
+// context followed by the system's text for the number.
+[[noreturn]] void ThrowSystemError(std::int32_t code, const std::string& context);
+
+}  // namespace keil

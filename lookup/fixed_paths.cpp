@@ -1,0 +1,22 @@
+#include "fixed_paths.h"
+
+#include "fibu_dir.h"
+
+namespace keil {
+
+const std::string& FibuDir() {
+    static const std::string dir = KEIL_FIBU_DIR;
+    return dir;
+}
+
+std::string RequestFilePath() { return FibuDir() + "in.txt"; }
+
+std::string ResponseFilePath() { return FibuDir() + "out.txt"; }
+
+std::string CommandHead() { return FibuDir() + "Lief-adr.exe <"; }
+
+std::string JoinCommandLine() {
+    return CommandHead() + RequestFilePath() + kOutputRedirection + ResponseFilePath();
+}
+
+}  // namespace keil

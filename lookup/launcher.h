@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace keil {
+
+// The three parts of a command line "PROGRAM <INPUT >OUTPUT".
+struct CommandParts {
+    std::string program;
+    std::string input;
+    std::string output;
+};
+
+// Splits a command line at its first " <" and its last " >". A line without
+// both signs, or with an empty part, raises an error.
+CommandParts SplitCommandLine(const std::string& commandLine);
+
+// A started program. It keeps what the platform needs so that the process
+// ID cannot name another process until the wait has taken over, and tidies
+// up after the process when it goes.
+class LaunchedProcess {
+public:
+    LaunchedProcess(std::int64_t id, std::intptr_t handle) noexcept : id_(id), handle_(handle) {}
+    LaunchedProcess(LaunchedProcess&& other) noexcept;
+    LaunchedProcess& operator=(LaunchedProcess&&) = delete;
+    LaunchedProcess(const LaunchedProcess&) = delete;
+    LaunchedProcess& operator=(const LaunchedProcess&) = delete;
+    ~LaunchedProcess();
+
+    std::int64_t id() const noexcept { return id_; }
+
+private:
+    std::int64_t id_;
+    std::intptr_t handle_;
+};
+
+// Starts the program of the command line without a shell and without a
+// visible window: standard input from the INPUT file, standard output to
+// the OUTPUT file (created, or truncated when it exists), standard error
+// inherited. Returns as soon as the program runs. A program that cannot be
+// started raises an Error with the system's number and text, and leaves no
+// process behind.
+LaunchedProcess StartProgram(const std::string& commandLine);
+
+}  // namespace keil

@@ -1,0 +1,113 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <utility>
+
+#include "error.h"
+#include "launcher.h"
+#include "unique_fd.posix.h"
+
+extern char** environ;
+
+namespace keil {
+namespace {
+
+// posix_spawn's file actions and attributes, destroyed on every road.
+class SpawnFileActions {
+public:
+    SpawnFileActions() { Check(::posix_spawn_file_actions_init(&actions_)); }
+    ~SpawnFileActions() { ::posix_spawn_file_actions_destroy(&actions_); }
+    SpawnFileActions(const SpawnFileActions&) = delete;
+    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
+
+    void Dup2(int fd, int target) { Check(::posix_spawn_file_actions_adddup2(&actions_, fd, target)); }
+    void CloseFrom(int lowest) { Check(::posix_spawn_file_actions_addclosefrom_np(&actions_, lowest)); }
+    const posix_spawn_file_actions_t* get() const { return &actions_; }
+
+private:
+    static void Check(int rc) {
+        if (rc != 0) ThrowSystemError(rc, "Cannot prepare the start of the lookup program");
+    }
+    posix_spawn_file_actions_t actions_{};
+};
+
+class SpawnAttributes {
+public:
+    SpawnAttributes() { Check(::posix_spawnattr_init(&attr_)); }
+    ~SpawnAttributes() { ::posix_spawnattr_destroy(&attr_); }
+    SpawnAttributes(const SpawnAttributes&) = delete;
+    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
+
+    // Every signal starts with its default action and none is blocked,
+    // whatever this program ignores, handles or blocks.
+    void DefaultSignals() {
+        sigset_t all;
+        sigset_t none;
+        sigfillset(&all);
+        sigemptyset(&none);
+        Check(::posix_spawnattr_setsigdefault(&attr_, &all));
+        Check(::posix_spawnattr_setsigmask(&attr_, &none));
+        Check(::posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
+    }
+    const posix_spawnattr_t* get() const { return &attr_; }
+
+private:
+    static void Check(int rc) {
+        if (rc != 0) ThrowSystemError(rc, "Cannot prepare the start of the lookup program");
+    }
+    posix_spawnattr_t attr_{};
+};
+
+UniqueFd OpenForChild(const std::string& path, int flags, const char* role) {
+    UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC, 0666));
+    if (!fd.valid()) {
+        ThrowSystemError(errno, std::string("Cannot open the ") + role + " \"" + path +
+                                    "\" for the lookup program");
+    }
+    return fd;
+}
+
+}  // namespace
+
+LaunchedProcess::LaunchedProcess(LaunchedProcess&& other) noexcept
+    : id_(std::exchange(other.id_, 0)), handle_(std::exchange(other.handle_, 0)) {}
+
+LaunchedProcess::~LaunchedProcess() {
+    // The wait normally reaps the child. Should it not have (the wait could
+    // not open the process), reap it here if it has ended, so that it does
+    // not stay behind as a zombie.
+    if (id_ > 0) ::waitpid(static_cast<pid_t>(id_), nullptr, WNOHANG);
+}
+
+LaunchedProcess StartProgram(const std::string& commandLine) {
+    const CommandParts parts = SplitCommandLine(commandLine);
+
+    // Both files are opened close-on-exec; dup2 in the child clears the flag
+    // on the copies at 0 and 1 only.
+    const UniqueFd input = OpenForChild(parts.input, O_RDONLY, "request file");
+    const UniqueFd output = OpenForChild(parts.output, O_WRONLY | O_CREAT | O_TRUNC, "response file");
+
+    SpawnFileActions actions;
+    actions.Dup2(input.get(), STDIN_FILENO);
+    actions.Dup2(output.get(), STDOUT_FILENO);
+    actions.CloseFrom(STDERR_FILENO + 1);
+
+    SpawnAttributes attributes;
+    attributes.DefaultSignals();
+
+    std::string program = parts.program;
+    char* argv[] = {program.data(), nullptr};
+    pid_t pid = 0;
+    // posix_spawn reports a failed exec as its result and reaps the child
+    // that failed, so a program that cannot start leaves no process.
+    const int rc = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), argv, environ);
+    if (rc != 0) {
+        ThrowSystemError(rc, "Cannot start the lookup program \"" + parts.program + "\"");
+    }
+    return LaunchedProcess(pid, 0);
+}
+
+}  // namespace keil

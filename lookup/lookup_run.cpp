@@ -1,0 +1,69 @@
+#include "lookup_run.h"
+
+#include <vector>
+
+#include "checked.h"
+#include "extract.h"
+#include "files.h"
+#include "fixed_paths.h"
+#include "launcher.h"
+#include "process_wait.h"
+
+namespace keil {
+namespace {
+
+constexpr const char16_t* kRequestWord = u"adr";
+constexpr std::int32_t kCarriageReturn = 13;
+
+// The request text as bytes, one for each (ASCII) character.
+std::vector<std::uint8_t> AsciiBytes(const std::u16string& text) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(text.size());
+    for (const char16_t c : text) {
+        if (c > 0x7F) ThrowRange();
+        bytes.push_back(static_cast<std::uint8_t>(c));
+    }
+    return bytes;
+}
+
+std::u16string RequestText(const char16_t* recordNumber) {
+    return kRequestWord + CharFromCode(kCarriageReturn) + recordNumber;
+}
+
+}  // namespace
+
+std::u16string CharFromCode(std::int32_t code) {
+    if (code < 0 || code > 0xFFFF) ThrowRange();
+    return std::u16string(1, static_cast<char16_t>(code));
+}
+
+void RunLookup(WindowOperations& window, const std::u16string& request) {
+    window.SetRecord1Enabled(false);
+    window.SetRecord2Enabled(false);
+
+    const std::string requestFile = RequestFilePath();
+    const std::string responseFile = ResponseFilePath();
+    WriteNewFile(requestFile, AsciiBytes(request));
+
+    {
+        LaunchedProcess process = StartProgram(JoinCommandLine());
+        const std::int32_t processId = CheckedInt32(process.id());
+        // Neither a non-zero exit code nor -1 changes the course of the run.
+        (void)WaitForProcessExit(processId);
+    }
+
+    const std::vector<std::uint8_t> response = ReadWholeFile(responseFile);
+    if (!response.empty()) window.SetResultText(ExtractResultBlock(response));
+
+    RemoveFile(requestFile);
+    RemoveFile(responseFile);
+
+    window.SetRecord1Enabled(true);
+    window.SetRecord2Enabled(true);
+}
+
+void cmdRecord1_Click(WindowOperations& window) { RunLookup(window, RequestText(u"1")); }
+
+void cmdRecord2_Click(WindowOperations& window) { RunLookup(window, RequestText(u"2")); }
+
+}  // namespace keil

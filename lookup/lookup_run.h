@@ -1,0 +1,33 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace keil {
+
+// What a lookup run needs of the window whose record button started it.
+class WindowOperations {
+public:
+    virtual ~WindowOperations() = default;
+    virtual void SetRecord1Enabled(bool enabled) = 0;
+    virtual void SetRecord2Enabled(bool enabled) = 0;
+    // Replaces the whole text of the result box.
+    virtual void SetResultText(const std::u16string& text) = 0;
+};
+
+// The one-character string whose character has the given code.
+std::u16string CharFromCode(std::int32_t code);
+
+// Carries out one lookup: writes the request file, starts the lookup program
+// with its input and output redirected to the exchange files, waits for it,
+// cuts the result block out of the response and shows it, then deletes both
+// exchange files. The record buttons are disabled for the length of the run.
+// Any failure leaves as an Error; the buttons then stay disabled and the
+// exchange files stay on disk.
+void RunLookup(WindowOperations& window, const std::u16string& request);
+
+// The Click handlers of the two record buttons: lookups of record 1 and 2.
+void cmdRecord1_Click(WindowOperations& window);
+void cmdRecord2_Click(WindowOperations& window);
+
+}  // namespace keil

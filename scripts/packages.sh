@@ -1,0 +1,34 @@
+# Debian 12 packages the build and the tests need, and a function that
+# installs the missing ones (as root) or names them (otherwise).
+
+KEIL_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  libgtest-dev
+  qt6-base-dev fonts-dejavu-core
+  xvfb xauth xdotool xclip imagemagick x11-utils
+)
+
+keil_missing_packages() {
+  local pkg
+  for pkg in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed"; then
+      printf '%s\n' "$pkg"
+    fi
+  done
+}
+
+keil_ensure_packages() {
+  local missing
+  mapfile -t missing < <(keil_missing_packages "$@")
+  [ "${#missing[@]}" -eq 0 ] && return 0
+  if [ "$(id -u)" -eq 0 ]; then
+    echo "Installing: ${missing[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -q
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+  else
+    echo "Missing Debian packages. Install them first:" >&2
+    echo "  sudo apt-get install ${missing[*]}" >&2
+    return 1
+  fi
+}
