@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "display_text.h"
+
+namespace keil {
+namespace {
+
+struct DisplayCase {
+    const char* name;
+    std::u16string block;
+    std::u16string shown;
+};
+
+const DisplayCase kCases[] = {
+    {"CrLfBreaksTheLine", u"ab\r\ncd\r\n", u"ab|cd|"},
+    {"LoneLfBreaksTheLine", u"ab\ncd", u"ab|cd"},
+    {"LoneCrBreaksTheLine", u"ab\rcd", u"ab|cd"},
+    {"CrCrLfIsTwoBreaks", u"a\r\r\nb", u"a||b"},
+    {"LfCrIsTwoBreaks", u"a\n\rb", u"a||b"},
+    {"NulShowsAsASymbol", std::u16string(u"a\0b", 3), u"a\u2400b"},
+    {"ControlCharactersShowAsSymbols", u"\x01\x1b\x1f\x7f", u"\u2401\u241b\u241f\u2421"},
+    {"TabStays", u"a\tb", u"a\tb"},
+    {"C1ControlsShowAsReplacement", u"\x80\x9f", u"\ufffd\ufffd"},
+    {"Latin1KeepsItsCodes", u"\xa0\xe4\xf6\xfc\xdf\xff", u"\xa0\xe4\xf6\xfc\xdf\xff"},
+    {"EmptyStaysEmpty", u"", u""},
+};
+
+class DisplayTextTest : public ::testing::TestWithParam<DisplayCase> {};
+
+TEST_P(DisplayTextTest, ShowsEachCharacter) {
+    EXPECT_TRUE(DisplayTextFromBlock(GetParam().block, u"|") == GetParam().shown);
+}
+
+INSTANTIATE_TEST_SUITE_P(DisplayText, DisplayTextTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<DisplayCase>& c) {
+                             return std::string(c.param.name);
+                         });
+
+}  // namespace
+}  // namespace keil
