@@ -124,6 +124,8 @@ void frmMain::ShowErrorAndQuit(std::int32_t number, const QString& text) {
     QMessageBox box(QMessageBox::Critical, windowTitle(),
                     QStringLiteral("Error %1: %2").arg(number).arg(text), QMessageBox::Ok, this);
     box.setObjectName("errorBox");
+    // Lets the user select and copy the message, for a report of the fault.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
     hide();
     QCoreApplication::exit(kExitAfterError);
