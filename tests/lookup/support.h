@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "case_name.h"
 #include "lookup_run.h"
 
 namespace keil::test {
@@ -34,21 +35,6 @@ std::u16string Widen(const std::string& s);
 int CountOpenDescriptors();
 // True when this process has no child at all, ended or running.
 bool NoChildLeft();
-
-// Names parameterised cases by their `name` member.
-struct CaseName {
-    template <typename Info>
-    std::string operator()(const Info& info) const {
-        return info.param.name;
-    }
-};
-
-// Prints parameterised cases by their `name` member.
-template <typename Case>
-    requires requires(const Case& c) { c.name; }
-void PrintTo(const Case& c, std::ostream* os) {
-    *os << c.name;
-}
 
 // Records the window operations in the order of the calls.
 class RecordingWindow : public WindowOperations {

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include "case_name.h"
 #include "display_text.h"
 
 namespace keil {
 namespace {
+
+using test::CaseName;
+using test::PrintTo;
 
 struct DisplayCase {
     const char* name;
@@ -32,9 +36,7 @@ TEST_P(DisplayTextTest, ShowsEachCharacter) {
 }
 
 INSTANTIATE_TEST_SUITE_P(DisplayText, DisplayTextTest, ::testing::ValuesIn(kCases),
-                         [](const ::testing::TestParamInfo<DisplayCase>& c) {
-                             return std::string(c.param.name);
-                         });
+                         CaseName());
 
 }  // namespace
 }  // namespace keil
