@@ -5,7 +5,8 @@
 //   respond FILE    copy FILE (beside the helper) to standard output
 //   sleep-ms N      sleep N milliseconds before responding
 //   delete-request  delete in.txt from the helper's folder
-//   grandchild-ms N leave a grandchild that sleeps N ms after we exit
+//   grandchild-ms N leave a grandchild that sleeps N ms after we exit; its
+//                   process ID goes to "fake-grandchild.txt"
 //   signal N        end by signal N after responding
 //   exit N          end with exit code N (default 0)
 
@@ -117,11 +118,13 @@ int main(int argc, char** argv) {
     if (mode.count("delete-request")) unlink((folder + "in.txt").c_str());
     if (mode.count("grandchild-ms")) {
         const long ms = std::atol(mode["grandchild-ms"].c_str());
-        if (fork() == 0) {
+        const pid_t grandchild = fork();
+        if (grandchild == 0) {
             // Keeps standard output open, as a careless child would.
             SleepMs(ms);
             _exit(0);
         }
+        std::ofstream(folder + "fake-grandchild.txt") << grandchild;
     }
     if (mode.count("respond")) {
         std::ifstream response(folder + mode["respond"], std::ios::binary);

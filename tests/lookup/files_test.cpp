@@ -11,6 +11,8 @@
 namespace keil::test {
 namespace {
 
+using keil::test::PrintTo;
+
 namespace fs = std::filesystem;
 
 struct ReadFailure {

@@ -59,53 +59,6 @@ TEST(JoinCommandLine, JoinsProgramAndBothRedirections) {
     EXPECT_EQ(JoinCommandLine(), dir + "Lief-adr.exe <" + dir + "in.txt >" + dir + "out.txt");
 }
 
-// A program that cannot be started: the launcher's error with the system's
-// number and text, and neither a process nor a descriptor left behind.
-struct StartFailure {
-    const char* name;
-    void (*place)(const std::string& path);
-    int expectedErrno;
-};
-
-const StartFailure kStartFailures[] = {
-    {"Missing", [](const std::string&) {}, ENOENT},
-    {"NotExecutable",
-     [](const std::string& path) { WriteFileBytes(path, "\x7f" "ELF not really"); },
-     EACCES},
-    {"Directory", [](const std::string& path) { std::filesystem::create_directory(path); }, EACCES},
-    {"ScriptWithoutInterpreterLine",
-     [](const std::string& path) {
-         WriteFileBytes(path, "echo this must not run\n");
-         std::filesystem::permissions(path, std::filesystem::perms::owner_all);
-     },
-     ENOEXEC},
-};
-
-class StartFailureTest : public ::testing::TestWithParam<StartFailure> {};
-
-TEST_P(StartFailureTest, RaisesTheSystemErrorAndLeavesNothing) {
-    PrepareFolder();
-    const std::string program = InFolder("Lief-adr.exe");
-    std::filesystem::remove(program);
-    GetParam().place(program);
-    WriteFileBytes(RequestFilePath(), "adr\r1");
-    const int descriptors = CountOpenDescriptors();
-    try {
-        StartProgram(JoinCommandLine());
-        FAIL() << "started";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), GetParam().expectedErrno);
-        const std::string text = e.text();
-        EXPECT_NE(text.find(program), std::string::npos) << text;
-        EXPECT_NE(text.find(std::strerror(GetParam().expectedErrno)), std::string::npos) << text;
-    }
-    EXPECT_TRUE(NoChildLeft());
-    EXPECT_EQ(CountOpenDescriptors(), descriptors);
-}
-
-INSTANTIATE_TEST_SUITE_P(Launcher, StartFailureTest, ::testing::ValuesIn(kStartFailures),
-                         CaseName());
-
 TEST(Launcher, ResponseFileIsTruncatedAndStandardErrorInherited) {
     PrepareFolder("respond answer.bin\n");
     WriteFileBytes(InFolder("answer.bin"), "abc");

@@ -36,6 +36,23 @@ int CountOpenDescriptors();
 // True when this process has no child at all, ended or running.
 bool NoChildLeft();
 
+// A response laid out as the lookup program lays it out: twelve lines ended
+// by CR LF, the third "Firma", three blanks and `name`. Its block is `name`
+// CR LF and the lines "Zeile 4" to "Zeile 10", each with CR LF.
+std::string SampleScreen(const std::string& name = "Muster GmbH");
+std::string SampleBlock(const std::string& name = "Muster GmbH");
+
+// The lookup folder prepared so that the fake lookup program writes
+// `response`; `moreMode` adds further instructions.
+void PrepareResponse(const std::string& response, const std::string& moreMode = "");
+
+// The window operations of a run that went to its end, with and without a
+// new result text, and of a run that an error left early.
+using OperationLog = std::vector<std::string>;
+inline const OperationLog kCompleteRun = {"1:off", "2:off", "text", "1:on", "2:on"};
+inline const OperationLog kRunWithoutText = {"1:off", "2:off", "1:on", "2:on"};
+inline const OperationLog kFailedRun = {"1:off", "2:off"};
+
 // Records the window operations in the order of the calls.
 class RecordingWindow : public WindowOperations {
 public:

@@ -59,6 +59,23 @@ std::u16string Widen(const std::string& s) {
     return wide;
 }
 
+std::string SampleScreen(const std::string& name) {
+    std::vector<std::string> lines = {"Kopf 1", "Kopf 2", "Firma   " + name};
+    for (int i = 4; i <= 12; ++i) lines.push_back("Zeile " + std::to_string(i));
+    return Lines(lines);
+}
+
+std::string SampleBlock(const std::string& name) {
+    std::vector<std::string> lines = {name};
+    for (int i = 4; i <= 10; ++i) lines.push_back("Zeile " + std::to_string(i));
+    return Lines(lines);
+}
+
+void PrepareResponse(const std::string& response, const std::string& moreMode) {
+    PrepareFolder("respond answer.bin\n" + moreMode);
+    WriteFileBytes(InFolder("answer.bin"), response);
+}
+
 int CountOpenDescriptors() {
     int count = 0;
     for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd")) ++count;

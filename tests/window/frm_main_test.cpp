@@ -17,23 +17,10 @@ using namespace keil::test;
 
 namespace {
 
-// Twelve lines whose block is "Muster GmbH" and the lines "Zeile 4" to
-// "Zeile 10".
-std::string Screen(const std::string& name) {
-    std::vector<std::string> lines = {"Kopf 1", "Kopf 2", "Firma   " + name};
-    for (int i = 4; i <= 12; ++i) lines.push_back("Zeile " + std::to_string(i));
-    return Lines(lines);
-}
-
-QString ShownBlock(const QString& name) {
-    QStringList lines = {name};
-    for (int i = 4; i <= 10; ++i) lines << QStringLiteral("Zeile %1").arg(i);
-    return lines.join('\n') + '\n';
-}
-
-void PrepareResponse(const std::string& response, const std::string& moreMode = "") {
-    PrepareFolder("respond answer.bin\n" + moreMode);
-    WriteFileBytes(InFolder("answer.bin"), response);
+QString ShownBlock(const std::string& name) {
+    const std::string bytes = SampleBlock(name);
+    QString block = QString::fromLatin1(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    return block.replace("\r\n", "\n");
 }
 
 int Runs() { return static_cast<int>(ReadFileBytes(InFolder("fake-runs.txt")).size() / 4); }
@@ -125,13 +112,13 @@ private slots:
     void clickShowsTheBlock() {
         QFETCH(QString, button);
         QFETCH(QString, request);
-        PrepareResponse(Screen("M\xFCller GmbH"));
+        PrepareResponse(SampleScreen("M\xFCller GmbH"));
         frmMain window;
         window.show();
         QTest::mouseClick(Control<QPushButton>(window, button.toLatin1()), Qt::LeftButton);
         QCOMPARE(QString::fromStdString(ReportValue("request")), request);
         QCOMPARE(Control<QPlainTextEdit>(window, "txtResult")->toPlainText(),
-                 ShownBlock(QString::fromUtf8("Müller GmbH")));
+                 ShownBlock("M\xFCller GmbH"));
         QVERIFY(!FileExists(keil::RequestFilePath()));
         QVERIFY(!FileExists(keil::ResponseFilePath()));
     }
@@ -142,7 +129,7 @@ private slots:
         auto* result = Control<QPlainTextEdit>(window, "txtResult");
         auto* record1 = Control<QPushButton>(window, "cmdRecord1");
 
-        PrepareResponse(Screen("Muster"));
+        PrepareResponse(SampleScreen("Muster"));
         QTest::mouseClick(record1, Qt::LeftButton);
         PrepareResponse("");
         QTest::mouseClick(record1, Qt::LeftButton);
@@ -158,7 +145,7 @@ private slots:
     }
 
     void lookupHoldsTheWindow() {
-        PrepareResponse(Screen("Muster"));
+        PrepareResponse(SampleScreen("Muster"));
         ProbeWindow window;
         window.clickDuringRun = true;
         window.show();
