@@ -3,7 +3,8 @@
 
 KEIL_PACKAGES=(
   g++ cmake ninja-build pkg-config
-  libgtest-dev
+  libgtest-dev libbenchmark-dev
+  clang-14 libclang-rt-14-dev
   qt6-base-dev fonts-dejavu-core
   xvfb xauth xdotool xclip imagemagick x11-utils
 )

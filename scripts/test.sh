@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite. As root on Debian 12 it
+# Builds everything and runs the whole test suite: once as it ships, once
+# under AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded
+# differential fuzz run of the block extraction. As root on Debian 12 it
 # first installs the packages that are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,3 +11,9 @@ keil_ensure_packages "${KEIL_PACKAGES[@]}"
 cmake --preset dev
 cmake --build --preset dev
 ctest --preset dev
+
+cmake --preset asan
+cmake --build --preset asan
+ctest --preset asan
+
+bash scripts/fuzz.sh "${KEIL_FUZZ_SECONDS:-60}"

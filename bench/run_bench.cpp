@@ -1,0 +1,73 @@
+// One lookup run with the demo lookup program against a bare posix_spawn
+// plus wait of the same program with the same redirections: the run's own
+// work (request file, reading, extraction, deleting) should add little.
+
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "fixed_paths.h"
+#include "lookup_run.h"
+
+extern char** environ;
+
+namespace {
+
+class NullWindow : public keil::WindowOperations {
+public:
+    void SetRecord1Enabled(bool) override {}
+    void SetRecord2Enabled(bool) override {}
+    void SetResultText(const std::u16string& text) override { benchmark::DoNotOptimize(text.data()); }
+};
+
+void PlaceDemo() {
+    std::filesystem::create_directories(keil::FibuDir());
+    const std::string program = keil::FibuDir() + "Lief-adr.exe";
+    std::filesystem::remove(program);
+    std::filesystem::copy_file(KEIL_DEMO_LOOKUP, program);
+}
+
+void BM_RunLookup(benchmark::State& state) {
+    PlaceDemo();
+    NullWindow window;
+    for (auto _ : state) keil::cmdRecord1_Click(window);
+}
+
+void BM_BareSpawnAndWait(benchmark::State& state) {
+    PlaceDemo();
+    const std::string program = keil::FibuDir() + "Lief-adr.exe";
+    const std::string request = keil::RequestFilePath();
+    const std::string response = keil::ResponseFilePath();
+    std::ofstream(request, std::ios::binary) << "adr\r1";
+    char* argv[] = {const_cast<char*>(program.c_str()), nullptr};
+    for (auto _ : state) {
+        const int in = ::open(request.c_str(), O_RDONLY | O_CLOEXEC);
+        const int out = ::open(response.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, in, 0);
+        posix_spawn_file_actions_adddup2(&actions, out, 1);
+        pid_t pid = 0;
+        if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, environ) != 0) std::abort();
+        posix_spawn_file_actions_destroy(&actions);
+        ::close(in);
+        ::close(out);
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+    }
+    std::filesystem::remove(request);
+    std::filesystem::remove(response);
+}
+
+}  // namespace
+
+BENCHMARK(BM_BareSpawnAndWait)->MinTime(2.0)->UseRealTime();
+BENCHMARK(BM_RunLookup)->MinTime(2.0)->UseRealTime();
+BENCHMARK_MAIN();

@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Runs the benchmarks and compares their figures with the targets:
+#   extraction, 64 MiB response against 4 KiB        at most 1.5
+#   one lookup run against a bare spawn and wait      at most 1.10
+#   window program's peak memory after 100 lookups
+#     against a minimal Qt window program             at most 1.2
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source scripts/packages.sh
+keil_ensure_packages "${KEIL_PACKAGES[@]}"
+
+cmake --preset dev > /dev/null
+cmake --build --preset dev --target extract_bench run_bench keilbrecher minimal_window place_demo
+bin=build/dev
+
+# Mean real time in ns of each benchmark, from Google Benchmark's CSV.
+times() { "$@" --benchmark_format=csv 2>/dev/null | awk -F, '/^"BM_/ { gsub(/"/, "", $1); print $1 "," $3 }'; }
+
+extract=$(times "$bin/bench/extract_bench")
+run=$(times "$bin/bench/run_bench")
+memory=$(xvfb-run -a -s "-screen 0 800x600x24" bench/window_memory.sh \
+  "$bin/window/keilbrecher" "$bin/bench/minimal_window")
+
+value() { grep "^$1" <<<"$2" | head -n 1 | cut -d, -f2; }
+failed=0
+report() {  # name, numerator, denominator, target
+  awk -v name="$1" -v a="$2" -v b="$3" -v t="$4" 'BEGIN {
+    r = a / b; printf "%-45s %12.1f / %12.1f = %5.2f (target <= %s) %s\n",
+      name, a, b, r, t, (r <= t ? "met" : "MISSED"); exit (r <= t ? 0 : 1) }' || failed=1
+}
+
+echo "$extract"
+echo "$run"
+echo "$memory"
+echo
+report "extraction 64 MiB / 4 KiB (ns)" "$(value BM_ExtractResultBlock/67108864 "$extract")" \
+  "$(value BM_ExtractResultBlock/4096 "$extract")" 1.5
+report "lookup run / bare spawn and wait (ns)" "$(value BM_RunLookup "$run")" \
+  "$(value BM_BareSpawnAndWait "$run")" 1.10
+report "window peak / minimal Qt window (KiB)" "$(value window_peak_kib "$memory")" \
+  "$(value minimal_peak_kib "$memory")" 1.2
+exit "$failed"
