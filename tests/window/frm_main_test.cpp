@@ -102,6 +102,17 @@ private slots:
         }
     }
 
+    void closingTheWindowEndsTheProgram() {
+        frmMain window;
+        window.show();
+        QTimer::singleShot(0, &window, &QWidget::close);
+        QTimer notClosed;  // ends the loop with a failure should closing not end it
+        notClosed.setSingleShot(true);
+        connect(&notClosed, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        notClosed.start(5000);
+        QCOMPARE(QApplication::exec(), 0);
+    }
+
     void clickShowsTheBlock_data() {
         QTest::addColumn<QString>("button");
         QTest::addColumn<QString>("request");
