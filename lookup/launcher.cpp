@@ -1,8 +1,13 @@
 #include "launcher.h"
 
+#include <utility>
+
 #include "error.h"
 
 namespace keil {
+
+LaunchedProcess::LaunchedProcess(LaunchedProcess&& other) noexcept
+    : id_(std::exchange(other.id_, 0)), handle_(std::exchange(other.handle_, 0)) {}
 
 CommandParts SplitCommandLine(const std::string& commandLine) {
     const auto input = commandLine.find(" <");

@@ -72,9 +72,6 @@ UniqueFd OpenForChild(const std::string& path, int flags, const char* role) {
 
 }  // namespace
 
-LaunchedProcess::LaunchedProcess(LaunchedProcess&& other) noexcept
-    : id_(std::exchange(other.id_, 0)), handle_(std::exchange(other.handle_, 0)) {}
-
 LaunchedProcess::~LaunchedProcess() {
     // The wait normally reaps the child. Should it not have (the wait could
     // not open the process), reap it here if it has ended, so that it does

@@ -7,6 +7,8 @@ KEIL_PACKAGES=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev fonts-dejavu-core
   xvfb xauth xdotool xclip imagemagick x11-utils
+  mingw-w64 wine wine64 fonts-wine
+  libxrender1 libxfixes3 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1
 )
 
 keil_missing_packages() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite: once as it ships, once
-# under AddressSanitizer and UndefinedBehaviorSanitizer, then a bounded
-# differential fuzz run of the block extraction. As root on Debian 12 it
+# under AddressSanitizer and UndefinedBehaviorSanitizer, once cross-built for
+# Windows and run under Wine, then a bounded differential fuzz run of the
+# block extraction. As root on Debian 12 it
 # first installs the packages that are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -15,5 +16,9 @@ ctest --preset dev
 cmake --preset asan
 cmake --build --preset asan
 ctest --preset asan
+
+cmake --preset windows
+cmake --build --preset windows
+ctest --preset windows
 
 bash scripts/fuzz.sh "${KEIL_FUZZ_SECONDS:-60}"
