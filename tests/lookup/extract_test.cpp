@@ -94,19 +94,6 @@ TEST_P(BlockTest, CutsTheExpectedBlock) {
 INSTANTIATE_TEST_SUITE_P(Extraction, BlockTest, ::testing::ValuesIn(kBlockCases),
                          CaseName());
 
-TEST(Extraction, BytesAboveAsciiKeepTheirValue) {
-    // Every byte value 0 to 255 in the block comes out as the same code.
-    std::string all;
-    for (int v = 0; v < 256; ++v) {
-        if (v != '\n' && v != ' ') all.push_back(static_cast<char>(v));
-    }
-    const auto block = ExtractResultBlock(Bytes(Lines(TwelveLines("Firma   " + all))));
-    ASSERT_GE(block.size(), all.size());
-    for (std::size_t i = 0; i < all.size(); ++i) {
-        EXPECT_EQ(block[i], static_cast<unsigned char>(all[i])) << "at " << i;
-    }
-}
-
 struct ErrorCase {
     const char* name;
     std::string response;

@@ -54,11 +54,6 @@ TEST(SplitCommandLine, RejectsLinesWithoutBothRedirections) {
     }
 }
 
-TEST(JoinCommandLine, JoinsProgramAndBothRedirections) {
-    const std::string dir = FibuDir();
-    EXPECT_EQ(JoinCommandLine(), dir + "Lief-adr.exe <" + dir + "in.txt >" + dir + "out.txt");
-}
-
 TEST(Launcher, ResponseFileIsTruncatedAndStandardErrorInherited) {
     PrepareFolder("respond answer.bin\n");
     WriteFileBytes(InFolder("answer.bin"), "abc");
