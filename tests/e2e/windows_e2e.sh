@@ -4,10 +4,10 @@
 # Datensatz", the result box's text copied and compared, a screenshot.
 # Runs under xvfb-run (see CMakeLists.txt).
 #
-# usage: windows_e2e.sh WINE_RUN PREFIX PROGRAM DEMO EXPECTED SCREENSHOT
+# usage: windows_e2e.sh WINE_RUN PREFIX PROGRAM DEMO FAKE EXPECTED SCREENSHOT
 set -euo pipefail
 
-wine_run=$1 prefix=$2 program=$3 demo=$4 expected=$5 screenshot=$6
+wine_run=$1 prefix=$2 program=$3 demo=$4 fake=$5 expected=$6 screenshot=$7
 failures=0
 passes=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -16,13 +16,27 @@ cleanup() { WINEPREFIX=$prefix wineserver -k 2>/dev/null || true; }
 trap cleanup EXIT
 
 folder="$prefix/drive_c/fibu"
-rm -rf "$folder"
-mkdir -p "$folder"
-cp "$demo" "$folder/Lief-adr.exe"
+# Places PROGRAM as the lookup program in an emptied lookup folder; the
+# further arguments are instructions for the fake lookup program.
+place() {
+  local lookup=$1; shift
+  rm -rf "$folder"
+  mkdir -p "$folder"
+  cp "$lookup" "$folder/Lief-adr.exe"
+  printf '%s\n' "$@" > "$folder/fake-mode.txt"
+}
+start_window() {
+  "$wine_run" "$prefix" "$program" &
+  window=$(xdotool search --sync --onlyvisible --name '^Der Keilbrecher$' | head -n 1)
+  sleep 1
+}
+stop_window() {
+  WINEPREFIX=$prefix wineserver -k 2>/dev/null || true
+  wait || true
+}
 
-"$wine_run" "$prefix" "$program" &
-window=$(xdotool search --sync --onlyvisible --name '^Der Keilbrecher$' | head -n 1)
-sleep 1
+place "$demo"
+start_window
 xdotool mousemove --window "$window" 72 28 click 1
 sleep 1
 import -window "$window" "$screenshot"
@@ -42,6 +56,19 @@ if [ ! -e "$folder/in.txt" ] && [ ! -e "$folder/out.txt" ]; then
 else
   fail "exchange files left"
 fi
+
+stop_window
+
+# Clicks given while a lookup holds the window are dropped.
+place "$fake" "sleep-ms 1500"
+start_window
+xdotool mousemove --window "$window" 72 28 click 1
+sleep 0.3
+xdotool mousemove --window "$window" 72 60 click 1
+xdotool mousemove --window "$window" 72 28 click 1
+sleep 3
+runs=$(wc -l < "$folder/fake-runs.txt")
+if [ "$runs" -eq 1 ]; then pass "one lookup for three clicks"; else fail "$runs lookups for three clicks"; fi
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
