@@ -7,6 +7,7 @@
 #include "display_text.h"
 #include "error.h"
 #include "window_layout.h"
+#include "windows_support.windows.h"
 
 namespace {
 
@@ -17,14 +18,6 @@ constexpr int kIdResult = 3;
 constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
-
-std::wstring WideFromUtf8(const std::string& text) {
-    if (text.empty()) return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), size);
-    return wide;
-}
 
 [[noreturn]] void ThrowWindowError(const char* what) {
     keil::ThrowSystemError(static_cast<std::int32_t>(::GetLastError()), what);
@@ -162,7 +155,7 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
 }
 
 void frmMain::ShowErrorAndQuit(std::int32_t number, const std::string& text) {
-    const std::wstring message = L"Error " + std::to_wstring(number) + L": " + WideFromUtf8(text);
+    const std::wstring message = L"Error " + std::to_wstring(number) + L": " + keil::WideFromUtf8(text);
     ::MessageBoxW(frm_, message.c_str(), Wide(keil::layout::kCaption), MB_OK | MB_ICONERROR);
     ::ShowWindow(frm_, SW_HIDE);
     ::PostQuitMessage(kExitAfterError);

@@ -19,9 +19,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
-#include <sstream>
 #include <string>
+
+#include "fake_common.h"
 
 namespace {
 
@@ -29,18 +29,6 @@ std::string Folder(const char* argv0) {
     const std::string path = argv0;
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? "./" : path.substr(0, slash + 1);
-}
-
-std::map<std::string, std::string> ReadMode(const std::string& folder) {
-    std::map<std::string, std::string> mode;
-    std::ifstream in(folder + "fake-mode.txt");
-    std::string key;
-    while (in >> key) {
-        std::string value;
-        std::getline(in, value);
-        mode[key] = value.empty() ? "" : value.substr(1);
-    }
-    return mode;
 }
 
 std::string LinkOf(int fd) {
@@ -93,22 +81,16 @@ void SleepMs(long ms) {
 
 int main(int argc, char** argv) {
     const std::string folder = Folder(argv[0]);
-    auto mode = ReadMode(folder);
+    auto mode = fake::ReadMode(folder);
 
     std::string request;
     char buffer[4096];
     for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, stdin)) > 0;) request.append(buffer, n);
 
-    std::ostringstream hex;
-    for (const char c : request) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, "%02x ", static_cast<unsigned char>(c));
-        hex << byte;
-    }
     // Taken before the report file is opened, which would count otherwise.
     const std::string extra = ExtraDescriptors();
     std::ofstream(folder + "fake-report.txt")
-        << "request=" << hex.str() << "\nargc=" << argc << "\nargv0=" << argv[0]
+        << "request=" << fake::Hex(request) << "\nargc=" << argc << "\nargv0=" << argv[0]
         << "\nstdin=" << LinkOf(0) << "\nstdout=" << LinkOf(1) << "\nstderr=" << LinkOf(2)
         << "\nextra_fds=" << extra << "\nsigpipe=" << Disposition(SIGPIPE)
         << "\nsigterm=" << Disposition(SIGTERM) << "\nblocked=" << BlockedSignals() << "\n";

@@ -16,8 +16,9 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
+
+#include "fake_common.h"
 
 namespace {
 
@@ -26,18 +27,6 @@ std::string Folder() {
     ::GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of("\\/") + 1);
-}
-
-std::map<std::string, std::string> ReadMode(const std::string& folder) {
-    std::map<std::string, std::string> mode;
-    std::ifstream in(folder + "fake-mode.txt");
-    std::string key;
-    while (in >> key) {
-        std::string value;
-        std::getline(in, value);
-        mode[key] = value.empty() ? "" : value.substr(1);
-    }
-    return mode;
 }
 
 // The path of the file behind a standard handle, in lower case and without
@@ -75,17 +64,11 @@ void WriteAll(HANDLE handle, const std::string& data) {
 
 int main(int argc, char** argv) {
     const std::string folder = Folder();
-    auto mode = ReadMode(folder);
+    auto mode = fake::ReadMode(folder);
     const std::string request = ReadAll(::GetStdHandle(STD_INPUT_HANDLE));
 
-    std::string hex;
-    for (const char c : request) {
-        char byte[4];
-        std::snprintf(byte, sizeof byte, "%02x ", static_cast<unsigned char>(c));
-        hex += byte;
-    }
     std::ofstream(folder + "fake-report.txt", std::ios::binary)
-        << "request=" << hex << "\nargc=" << argc << "\nargv0=" << argv[0] << "\nstdin=" << PathOf(STD_INPUT_HANDLE)
+        << "request=" << fake::Hex(request) << "\nargc=" << argc << "\nargv0=" << argv[0] << "\nstdin=" << PathOf(STD_INPUT_HANDLE)
         << "\nstdout=" << PathOf(STD_OUTPUT_HANDLE) << "\n";
     std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "run\n";
 
