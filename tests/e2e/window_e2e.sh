@@ -7,25 +7,11 @@
 set -euo pipefail
 
 program=$1 folder=$2 demo=$3 fake=$4 expected=$5 screenshot=$6
-failures=0
-passes=0
+source "$(dirname "$0")/common.sh"
+
 app_pid=
-
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; passes=$((passes + 1)); }
-
 cleanup() { [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true; }
 trap cleanup EXIT
-
-# Places PROGRAM as the lookup program in an emptied lookup folder; the
-# further arguments are instructions for the fake lookup program.
-place() {
-  local lookup=$1; shift
-  rm -rf "$folder"
-  mkdir -p "$folder"
-  cp "$lookup" "$folder/Lief-adr.exe"
-  printf '%s\n' "$@" > "$folder/fake-mode.txt"
-}
 
 start_window() {
   "$program" &
@@ -34,17 +20,7 @@ start_window() {
   sleep 0.5
 }
 
-# Clicks at client coordinates X Y of the main window.
-click_at() { xdotool mousemove --window "$window" "$1" "$2" click 1; }
-
-# The result box's text, as a user copies it: select all, copy.
-copy_result() {
-  click_at 230 100
-  xdotool key --clearmodifiers ctrl+a ctrl+c
-  sleep 0.3
-  xclip -o -selection clipboard
-}
-
+# Waits for the program to end and gives its exit status.
 wait_exit() {
   local status=0
   for _ in $(seq 100); do
@@ -56,31 +32,13 @@ wait_exit() {
   return "$status"
 }
 
-# 1. "Erster Datensatz" shows the demo's first record; screenshot.
-place "$demo"
-start_window
-click_at 72 28
-sleep 0.5
-import -window "$window" "$screenshot"
-if [ -s "$screenshot" ]; then pass "screenshot $screenshot"; else fail "no screenshot"; fi
-copy_result > "$folder/copied.txt"
-if diff "$folder/copied.txt" "$expected"; then pass "record 1 shown"; else fail "record 1 text differs"; fi
-kill "$app_pid"; wait_exit || true
+stop_window() { kill "$app_pid"; wait_exit || true; }
 
-# 2. Clicks given while a lookup holds the window are dropped.
-place "$fake" "sleep-ms 1500" "respond none.bin"
-start_window
-click_at 72 28
-sleep 0.3
-click_at 72 60
-click_at 72 28
-sleep 2.5
-runs=$(wc -l < "$folder/fake-runs.txt")
-if [ "$runs" -eq 1 ]; then pass "one lookup for three clicks"; else fail "$runs lookups for three clicks"; fi
-kill "$app_pid"; wait_exit || true
+check_first_record "$demo" "$expected" "$screenshot"
+check_clicks_dropped "$fake"
 
-# 3. A response too short for the block: the range error in a message box,
-#    then the program ends with a non-zero status.
+# A response too short for the block: the range error in a message box,
+# then the program ends with a non-zero status.
 place "$fake" "respond short.bin"
 printf '\n\n\n\n\n\n\n\n\n' > "$folder/short.bin"
 start_window
@@ -111,5 +69,4 @@ else
   if [ "$status" -ne 0 ]; then pass "exit status $status after the box"; else fail "exit status 0 after an error"; fi
 fi
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+finish
