@@ -154,9 +154,13 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     if (failure) ShowErrorAndQuit(failure->first, failure->second);
 }
 
-void frmMain::ShowErrorAndQuit(std::int32_t number, const std::string& text) {
+void ShowErrorBox(HWND owner, std::int32_t number, const std::string& text) {
     const std::wstring message = L"Error " + std::to_wstring(number) + L": " + keil::WideFromUtf8(text);
-    ::MessageBoxW(frm_, message.c_str(), Wide(keil::layout::kCaption), MB_OK | MB_ICONERROR);
+    ::MessageBoxW(owner, message.c_str(), Wide(keil::layout::kCaption), MB_OK | MB_ICONERROR);
+}
+
+void frmMain::ShowErrorAndQuit(std::int32_t number, const std::string& text) {
+    ShowErrorBox(frm_, number, text);
     ::ShowWindow(frm_, SW_HIDE);
     ::PostQuitMessage(kExitAfterError);
 }

@@ -8,6 +8,9 @@
 
 #include "lookup_run.h"
 
+// The message box of an error: its number and text, the window's caption.
+void ShowErrorBox(HWND owner, std::int32_t number, const std::string& text);
+
 // The program's one window as a native Win32 window: two record buttons and
 // the result box. Lookups run on it; their errors end the program here.
 class frmMain : public keil::WindowOperations {

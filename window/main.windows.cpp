@@ -1,5 +1,3 @@
-#include <string>
-
 #include "error.h"
 #include "frm_main.windows.h"
 
@@ -12,8 +10,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         window.Show(showCommand);
         return window.RunMessageLoop();
     } catch (const keil::Error& e) {
-        const std::wstring text = L"Error " + std::to_wstring(e.number()) + L": the window could not be made.";
-        ::MessageBoxW(nullptr, text.c_str(), L"Der Keilbrecher", MB_OK | MB_ICONERROR);
+        ShowErrorBox(nullptr, e.number(), e.text());
         return frmMain::kExitAfterError;
     }
 }
