@@ -4,7 +4,6 @@
 #include <sys/wait.h>
 
 #include <cerrno>
-#include <utility>
 
 #include "error.h"
 #include "launcher.h"

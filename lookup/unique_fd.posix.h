@@ -25,10 +25,7 @@ public:
 
     // Closes the descriptor now and reports close's own failure as errno,
     // for callers that must know the data reached the file.
-    int close() noexcept {
-        const int rc = ::close(std::exchange(fd_, -1));
-        return rc;
-    }
+    int close() noexcept { return ::close(std::exchange(fd_, -1)); }
 
     void reset(int fd = -1) noexcept {
         if (fd_ >= 0) ::close(fd_);
