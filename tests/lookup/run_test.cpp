@@ -1,98 +1,104 @@
-#include <gtest/gtest.h>
-#include <signal.h>
+// The whole lookup run, one row a scenario: what the fake lookup program
+// does, what the run must give (the block, or the error's number), the
+// operations on the window and the exchange files left. Every row also
+// checks what the lookup program was given, that no descriptor or handle
+// leaked and that no process was left.
 
-#include <algorithm>
+#include <gtest/gtest.h>
+
 #include <cerrno>
-#include <filesystem>
+#include <optional>
 
 #include "error.h"
-#include "fixed_paths.h"
 #include "support.h"
 
 namespace keil::test {
 namespace {
 
-using keil::test::PrintTo;
+namespace fs = std::filesystem;
 
-bool ExchangeFilesGone() { return !FileExists(RequestFilePath()) && !FileExists(ResponseFilePath()); }
+enum Left { kNone = 0, kIn = 1, kOut = 2, kInAndOut = 3 };
 
-struct ClickCase {
+struct Scenario {
     const char* name;
-    void (*click)(WindowOperations&);
-    const char* requestBytes;
+    std::string response;  // what the fake lookup program writes
+    const char* mode;      // further instructions to it
+    std::int32_t error;    // the number raised, or 0
+    std::optional<std::string> block;  // shown; none: the text stays
+    OperationLog log;
+    int left;                     // the exchange files left
+    void (*prepare)() = nullptr;  // further set-up of the folder
+    Platform only = kBothPlatforms;
+    void (*click)(WindowOperations&) = &cmdRecord1_Click;
+    const char* request = "adr\r1";
 };
 
-class ClickTest : public ::testing::TestWithParam<ClickCase> {};
+const std::string kScreen = SampleScreen();
+const std::string kBlock = SampleBlock();
+const std::string kHighBytes = std::string("Nul\0", 4) + "\x80\x9f\xa0\xfc\xff";
 
-TEST_P(ClickTest, SendsTheRequestAndShowsTheBlock) {
-    PrepareResponse(SampleScreen());
-    RecordingWindow window;
-    GetParam().click(window);
-
-    EXPECT_EQ(ReportValue("request"), GetParam().requestBytes);
-    EXPECT_EQ(ReportValue("argv0"), FibuDir() + "Lief-adr.exe");
-    EXPECT_EQ(ReportValue("stdin"), FibuDir() + "in.txt");
-    EXPECT_EQ(ReportValue("stdout"), FibuDir() + "out.txt");
-    EXPECT_EQ(window.log, kCompleteRun);
-    EXPECT_EQ(window.shown, Widen(SampleBlock()));
-    EXPECT_TRUE(ExchangeFilesGone());
-    EXPECT_TRUE(NoChildLeft());
+void ReplaceProgram(const std::string& content, fs::perms permissions) {
+    fs::remove(InFolder("Lief-adr.exe"));
+    WriteFileBytes(InFolder("Lief-adr.exe"), content);
+    fs::permissions(InFolder("Lief-adr.exe"), permissions);
 }
 
-INSTANTIATE_TEST_SUITE_P(Run, ClickTest,
-                         ::testing::Values(ClickCase{"Record1", &cmdRecord1_Click, "61 64 72 0d 31 "},
-                                           ClickCase{"Record2", &cmdRecord2_Click, "61 64 72 0d 32 "}),
-                         CaseName());
+const Scenario kScenarios[] = {
+    {"Record1", kScreen, "", 0, kBlock, kCompleteRun, kNone},
+    {"Record2", kScreen, "", 0, kBlock, kCompleteRun, kNone, nullptr, kBothPlatforms, &cmdRecord2_Click, "adr\r2"},
+    // The request replaces a longer file in place whole.
+    {"LongerRequestFileInPlace", kScreen, "", 0, kBlock, kCompleteRun, kNone,
+     [] { WriteFileBytes(RequestFilePath(), "12345678"); }},
+    {"EmptyResponseKeepsTheText", "", "", 0, std::nullopt, kRunWithoutText, kNone},
+    {"NulAndHighBytes", SampleScreen(kHighBytes), "", 0, SampleBlock(kHighBytes), kCompleteRun, kNone},
+    {"SixteenMiBBeforeTheScreen", std::string(16 << 20, 'x') + kScreen, "", 0, kBlock, kCompleteRun, kNone},
+    {"NonZeroExitCode", kScreen, "exit 7", 0, kBlock, kCompleteRun, kNone},
+    {"KilledBySignal", kScreen, "signal 9", 0, kBlock, kCompleteRun, kNone, nullptr, kPosixOnly},
+    {"FolderMissing", kScreen, "", kErrNoFolder, {}, kFailedRun, kNone, &RemoveFolder},
+    {"RequestFileIsAFolder", kScreen, "", kErrIsFolder, {}, kFailedRun, kIn,
+     [] { fs::create_directory(RequestFilePath()); }},
+    {"ResponseFileIsAFolder", kScreen, "", kErrIsFolder, {}, kFailedRun, kInAndOut,
+     [] { fs::create_directory(ResponseFilePath()); }},
+    {"ProgramMissing", kScreen, "", kErrNoFile, {}, kFailedRun, kInAndOut, [] { fs::remove(InFolder("Lief-adr.exe")); }},
+    {"ProgramNotExecutable", kScreen, "", EACCES, {}, kFailedRun, kInAndOut,
+     [] { ReplaceProgram("\x7f" "ELF", fs::perms::owner_read); }, kPosixOnly},
+    // No shell runs the program: a script without "#!" does not start.
+    {"ScriptWithoutInterpreterLine", kScreen, "", ENOEXEC, {}, kFailedRun, kInAndOut,
+     [] { ReplaceProgram("echo must not run\n", fs::perms::owner_all); }, kPosixOnly},
+    // The block is shown before the exchange files are deleted.
+    {"ProgramDeletesTheRequest", kScreen, "delete-request", kErrNoFile, kBlock, {"1:off", "2:off", "text"}, kOut},
+    {"NineLineFeeds", std::string(9, '\n'), "", 0x20000002, {}, kFailedRun, kInAndOut},
+    {"ResponseOf2GiB", kScreen, "grow-response 2147483648", 0x20000004, {}, kFailedRun, kInAndOut},
+};
 
-TEST(Run, LongerRequestFileInPlaceIsReplacedWhole) {
-    PrepareResponse(SampleScreen());
-    WriteFileBytes(RequestFilePath(), "12345678");
-    RecordingWindow window;
-    cmdRecord1_Click(window);
-    EXPECT_EQ(ReportValue("request"), "61 64 72 0d 31 ");
-    EXPECT_TRUE(ExchangeFilesGone());
-}
-
-TEST(Run, EmptyResponseKeepsTheText) {
-    PrepareResponse("");
-    RecordingWindow window;
-    cmdRecord2_Click(window);
-    EXPECT_EQ(window.log, kRunWithoutText);
-    EXPECT_EQ(window.shown, u"before");
-    EXPECT_TRUE(ExchangeFilesGone());
-}
-
-TEST(Run, DemoLookupProgramShowsItsRecords) {
-    struct {
-        void (*click)(WindowOperations&);
-        std::string first;
-        std::string last;
-    } const records[] = {
-        {&cmdRecord1_Click, "M\xFCller & S\xF6hne B\xFCromaschinen GmbH\r\n",
-         "Zahlung 30 Tage netto, 14 Tage 2 % Skonto\r\n"},
-        {&cmdRecord2_Click, "\xD6zt\xFCrk Papier- und Schreibwaren KG\r\n", "Zahlung 10 Tage netto\r\n"},
-    };
-    for (const auto& record : records) {
-        PrepareFolder("", KEIL_DEMO_LOOKUP);
+TEST(Run, Scenarios) {
+    const std::string started = GiveThisProcessInheritables();
+    for (const Scenario& s : kScenarios) {
+        if (!OnThisPlatform(s.only)) continue;
+        SCOPED_TRACE(s.name);
+        PrepareResponse(s.response, std::string(s.mode) + "\n");
+        if (s.prepare) s.prepare();
+        const int handles = CountOpenHandles();
         RecordingWindow window;
-        record.click(window);
-        const std::u16string first = Widen(record.first);
-        const std::u16string last = Widen(record.last);
-        ASSERT_GE(window.shown.size(), first.size() + last.size());
-        EXPECT_EQ(window.shown.substr(0, first.size()), first);
-        EXPECT_EQ(window.shown.substr(window.shown.size() - last.size()), last);
-        EXPECT_EQ(std::count(window.shown.begin(), window.shown.end(), u'\n'), 8);
-    }
-}
+        std::int32_t error = 0;
+        try {
+            s.click(window);
+        } catch (const Error& e) {
+            error = e.number();
+        }
 
-TEST(Run, ManyRunsLeakNoDescriptor) {
-    PrepareResponse(SampleScreen());
-    RecordingWindow window;
-    cmdRecord1_Click(window);
-    const int before = CountOpenDescriptors();
-    for (int i = 0; i < 200; ++i) cmdRecord1_Click(window);
-    EXPECT_EQ(CountOpenDescriptors(), before);
-    EXPECT_TRUE(NoChildLeft());
+        EXPECT_EQ(error, s.error);
+        EXPECT_EQ(window.shown, s.block ? Widen(*s.block) : u"before");
+        EXPECT_EQ(window.log, s.log);
+        EXPECT_EQ(FileExists(RequestFilePath()), (s.left & kIn) != 0);
+        EXPECT_EQ(FileExists(ResponseFilePath()), (s.left & kOut) != 0);
+        if (FileExists(InFolder("fake-report.txt"))) {
+            EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), s.request);
+            EXPECT_EQ(ReadFileBytes(InFolder("fake-report.txt")), started);
+        }
+        EXPECT_EQ(CountOpenHandles(), handles);
+        EXPECT_TRUE(NoChildLeft());
+    }
 }
 
 }  // namespace

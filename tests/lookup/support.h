@@ -1,50 +1,107 @@
 #pragma once
 
-// Shared pieces of the lookup tests: the lookup folder, files in it, a
-// window that records the operations, and checks for leaked descriptors
-// and zombies.
+// Shared pieces of the lookup tests: the lookup folder and files in it, a
+// window that records the operations, and the facts of each platform.
 
-#include <ostream>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
-#include "case_name.h"
+#include "fixed_paths.h"
 #include "lookup_run.h"
 
 namespace keil::test {
 
+inline std::string InFolder(const std::string& name) { return FibuDir() + name; }
+
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline bool FileExists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+inline void RemoveFolder() { std::filesystem::remove_all(FibuDir()); }
+
 // The lookup folder of this build, emptied, with `program` (by default the
-// fake lookup program) placed as Lief-adr.exe. Each line of `mode` is an
-// instruction to the fake lookup program.
-void PrepareFolder(const std::string& mode = "", const std::string& program = KEIL_FAKE_LOOKUP);
-void RemoveFolder();
-std::string InFolder(const std::string& name);
+// fake lookup program) placed as Lief-adr.exe and `mode` as its
+// instructions.
+inline void PrepareFolder(const std::string& mode = "", const std::string& program = KEIL_FAKE_LOOKUP) {
+    RemoveFolder();
+    std::filesystem::create_directories(FibuDir());
+    std::filesystem::copy_file(program, InFolder("Lief-adr.exe"));
+    WriteFileBytes(InFolder("fake-mode.txt"), mode);
+}
 
-std::string ReadFileBytes(const std::string& path);
-void WriteFileBytes(const std::string& path, const std::string& bytes);
-bool FileExists(const std::string& path);
-
-// One value of the fake lookup program's report ("request", "argv0", …).
-std::string ReportValue(const std::string& key);
+// The same, with the fake lookup program set to write `response`.
+inline void PrepareResponse(const std::string& response, const std::string& moreMode = "") {
+    PrepareFolder("respond answer.bin\n" + moreMode);
+    WriteFileBytes(InFolder("answer.bin"), response);
+}
 
 // Lines ended by `ending`, each line in turn.
-std::string Lines(const std::vector<std::string>& lines, const std::string& ending = "\r\n");
-// The bytes of `s` widened one to one into 16-bit characters.
-std::u16string Widen(const std::string& s);
+inline std::string Lines(const std::vector<std::string>& lines, const std::string& ending = "\r\n") {
+    std::string text;
+    for (const auto& line : lines) text += line + ending;
+    return text;
+}
 
-int CountOpenDescriptors();
-// True when this process has no child at all, ended or running.
-bool NoChildLeft();
+// The bytes of `s` widened one to one into 16-bit characters.
+inline std::u16string Widen(const std::string& s) {
+    std::u16string wide;
+    for (const char c : s) wide += static_cast<unsigned char>(c);
+    return wide;
+}
 
 // A response laid out as the lookup program lays it out: twelve lines ended
 // by CR LF, the third "Firma", three blanks and `name`. Its block is `name`
 // CR LF and the lines "Zeile 4" to "Zeile 10", each with CR LF.
-std::string SampleScreen(const std::string& name = "Muster GmbH");
-std::string SampleBlock(const std::string& name = "Muster GmbH");
+inline std::string SampleBlock(const std::string& name = "Muster GmbH") {
+    return Lines({name, "Zeile 4", "Zeile 5", "Zeile 6", "Zeile 7", "Zeile 8", "Zeile 9", "Zeile 10"});
+}
+inline std::string SampleScreen(const std::string& name = "Muster GmbH") {
+    return "Kopf 1\r\nKopf 2\r\nFirma   " + SampleBlock(name) + "Zeile 11\r\nZeile 12\r\n";
+}
 
-// The lookup folder prepared so that the fake lookup program writes
-// `response`; `moreMode` adds further instructions.
-void PrepareResponse(const std::string& response, const std::string& moreMode = "");
+// Platform facts: which platform this is; the system's error numbers of a
+// missing file, a missing folder and a folder where a file was expected;
+// the ways it waits for a process.
+enum Platform { kBothPlatforms, kPosixOnly, kWindowsOnly };
+extern const Platform kThisPlatform;
+extern const std::int32_t kErrNoFile, kErrNoFolder, kErrIsFolder;
+struct Wait {
+    const char* name;
+    std::int32_t (*wait)(std::int32_t processId);
+};
+extern const std::vector<Wait> kWaits;
+
+// Whether a table row marked for `only` runs on this platform.
+inline bool OnThisPlatform(Platform only) { return only == kBothPlatforms || only == kThisPlatform; }
+
+// Open descriptors or handles of this process.
+int CountOpenHandles();
+// True when this process has no child at all, ended or running.
+bool NoChildLeft();
+// Returns once the ID of an ended and waited-for process names none.
+void WaitUntilGone(std::int32_t processId);
+// Gives this process what a careless launcher would pass on to the lookup
+// program (on POSIX an inheritable descriptor, an ignored and a blocked
+// signal), and returns what the fake lookup program then reports of its
+// start when the launcher passed none of it on.
+std::string GiveThisProcessInheritables();
+// Interrupts this process by a signal every few milliseconds, where the
+// platform has signals.
+void InterruptThisProcessOften();
 
 // The window operations of a run that went to its end, with and without a
 // new result text, and of a run that an error left early.
@@ -62,7 +119,7 @@ public:
         log.push_back("text");
         shown = text;
     }
-    std::vector<std::string> log;
+    OperationLog log;
     std::u16string shown = u"before";
 };
 

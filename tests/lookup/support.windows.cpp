@@ -2,11 +2,17 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include "process_wait.h"
 #include "support.h"
 
 namespace keil::test {
 
-int CountOpenDescriptors() {
+const Platform kThisPlatform = kWindowsOnly;
+const std::int32_t kErrNoFile = ERROR_FILE_NOT_FOUND, kErrNoFolder = ERROR_PATH_NOT_FOUND,
+                   kErrIsFolder = ERROR_ACCESS_DENIED;
+const std::vector<Wait> kWaits = {{"Kernel32", &WaitForProcessExit}};
+
+int CountOpenHandles() {
     DWORD count = 0;
     ::GetProcessHandleCount(::GetCurrentProcess(), &count);
     return static_cast<int>(count);
@@ -14,15 +20,31 @@ int CountOpenDescriptors() {
 
 bool NoChildLeft() {
     const HANDLE snapshot = ::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof entry;
-    bool none = true;
+    bool none = snapshot != INVALID_HANDLE_VALUE;
     for (BOOL more = ::Process32FirstW(snapshot, &entry); more; more = ::Process32NextW(snapshot, &entry)) {
         if (entry.th32ParentProcessID == ::GetCurrentProcessId()) none = false;
     }
     ::CloseHandle(snapshot);
     return none;
 }
+
+// Wine lets go of an ended process a little after its last handle closed;
+// until then its ID still names it.
+void WaitUntilGone(std::int32_t processId) {
+    for (int i = 0; i < 100; ++i) {
+        const HANDLE still = ::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(processId));
+        if (still == nullptr) return;
+        ::CloseHandle(still);
+        ::Sleep(50);
+    }
+}
+
+// The launcher names the only handles the program inherits, so nothing of
+// this process can reach it.
+std::string GiveThisProcessInheritables() { return ""; }
+
+void InterruptThisProcessOften() {}
 
 }  // namespace keil::test

@@ -1,0 +1,68 @@
+// Stands in for the lookup program in tests. Its instructions come from
+// "fake-mode.txt" beside it, a "key value" pair a line:
+//
+//   respond FILE    copy FILE (beside the program) to standard output
+//   sleep-ms N      sleep N milliseconds first
+//   delete-request  delete in.txt from its folder
+//   grow-response N make the response N bytes long after responding
+//   signal N        end by signal N after responding
+//   exit N          end with exit code N (default 0)
+//
+// It copies its standard input to "fake-request.bin", reports how it was
+// started to "fake-report.txt" and appends a line to "fake-runs.txt".
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <thread>
+
+#include "fake_lookup.h"
+
+namespace {
+
+std::string Read(std::FILE* file) {
+    std::string bytes;
+    char buffer[4096];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;) bytes.append(buffer, n);
+    return bytes;
+}
+
+}  // namespace
+
+int main(int, char** argv) {
+    fake::UseBinaryStandardStreams();
+    const std::string self = argv[0];
+    const std::string folder = self.substr(0, self.find_last_of("\\/") + 1);
+    std::map<std::string, std::string> mode;
+    {
+        std::ifstream modeFile(folder + "fake-mode.txt");
+        for (std::string line; std::getline(modeFile, line);) {
+            const auto blank = line.find(' ');
+            mode[line.substr(0, blank)] = blank == std::string::npos ? "" : line.substr(blank + 1);
+        }
+    }
+    const auto number = [&mode](const char* key) { return mode.count(key) ? std::stoll(mode[key]) : 0; };
+
+    const std::string request = Read(stdin);
+    // Taken before any file is opened, which would count otherwise.
+    const std::string started = fake::StartReport();
+    std::ofstream(folder + "fake-request.bin", std::ios::binary) << request;
+    std::ofstream(folder + "fake-report.txt", std::ios::binary) << started;
+    std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "run\n";
+
+    std::this_thread::sleep_for(std::chrono::milliseconds(number("sleep-ms")));
+    if (mode.count("delete-request")) std::filesystem::remove(folder + "in.txt");
+    if (mode.count("respond")) {
+        const std::string response = Read(std::fopen((folder + mode["respond"]).c_str(), "rb"));
+        std::fwrite(response.data(), 1, response.size(), stdout);
+    }
+    std::fflush(stdout);
+    if (mode.count("grow-response")) fake::GrowStandardOutput(number("grow-response"));
+    if (mode.count("signal")) std::raise(static_cast<int>(number("signal")));
+    return static_cast<int>(number("exit"));
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+// What the fake lookup program needs of its platform.
+
+#include <string>
+
+namespace fake {
+
+// Standard input and output carry bytes, untranslated.
+void UseBinaryStandardStreams();
+
+// What the program inherited beyond its standard input and output, a
+// "key=value" line each, where the platform can tell: standard error, other
+// descriptors, signal dispositions.
+std::string StartReport();
+
+// Makes the file behind standard output `size` bytes long.
+void GrowStandardOutput(long long size);
+
+}  // namespace fake
