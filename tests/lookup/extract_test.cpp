@@ -64,14 +64,24 @@ TEST(Extraction, CutsTheExpectedBlock) {
     }
 }
 
+// A label line, a line of `length` bytes and eight more: the block reaches
+// from the label's text past the long line, `length` + 9 bytes in all.
+std::string LongBlockResponse(std::size_t length) {
+    return std::string("Nm   X\n").append(length, 'x').append(9, '\n');
+}
+
+TEST(Extraction, BlockOfExactly2To30BytesIsCut) {
+    const std::string response = LongBlockResponse((std::size_t{1} << 30) - 9);
+    EXPECT_EQ(ExtractResultBlock({reinterpret_cast<const std::uint8_t*>(response.data()), response.size()}).size(),
+              std::size_t{1} << 30);
+}
+
 TEST(Extraction, RaisesTheRangeAndTheOverflowError) {
     const std::string nineLines = Lines(std::vector<std::string>(9, "Firma   Muster"));
     const std::pair<std::string, std::int32_t> cases[] = {
         {"x", 0x20000002}, {nineLines, 0x20000002}, {"\n" + nineLines, 0x20000002},
         {"a\n" + nineLines, 0x20000002}, {std::string(10, '\n'), 0x20000002},
-        // A label line, one line of 2^30 bytes and eight more: the block
-        // reaches from the label's text past the long line.
-        {std::string("Nm   X\n").append(std::size_t{1} << 30, 'x').append(9, '\n'), 0x20000001},
+        {LongBlockResponse(std::size_t{1} << 30), 0x20000001},
     };
     for (const auto& [response, number] : cases) {
         try {

@@ -50,6 +50,7 @@ const Scenario kScenarios[] = {
     {"LongerRequestFileInPlace", kScreen, "", 0, kBlock, kCompleteRun, kNone,
      [] { WriteFileBytes(RequestFilePath(), "12345678"); }},
     {"EmptyResponseKeepsTheText", "", "", 0, std::nullopt, kRunWithoutText, kNone},
+    {"OneByteResponse", "x", "", 0x20000002, {}, kFailedRun, kInAndOut},
     {"NulAndHighBytes", SampleScreen(kHighBytes), "", 0, SampleBlock(kHighBytes), kCompleteRun, kNone},
     {"SixteenMiBBeforeTheScreen", std::string(16 << 20, 'x') + kScreen, "", 0, kBlock, kCompleteRun, kNone},
     {"NonZeroExitCode", kScreen, "exit 7", 0, kBlock, kCompleteRun, kNone},

@@ -96,8 +96,8 @@ bool NoChildLeft();
 void WaitUntilGone(std::int32_t processId);
 // Gives this process what a careless launcher would pass on to the lookup
 // program (on POSIX an inheritable descriptor, an ignored and a blocked
-// signal), and returns what the fake lookup program then reports of its
-// start when the launcher passed none of it on.
+// signal, and no standard input), and returns what the fake lookup program
+// then reports of its start when the launcher passed none of it on.
 std::string GiveThisProcessInheritables();
 // Interrupts this process by a signal every few milliseconds, where the
 // platform has signals.

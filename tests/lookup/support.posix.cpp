@@ -36,6 +36,9 @@ std::string GiveThisProcessInheritables() {
     sigaddset(&usr1, SIGUSR1);
     ::sigprocmask(SIG_BLOCK, &usr1, nullptr);
     [[maybe_unused]] static const int leaky = ::open("/dev/null", O_RDONLY);  // no O_CLOEXEC on purpose
+    // Started without standard input, as a desktop may start it: the run's
+    // own files then get descriptor 0.
+    ::close(STDIN_FILENO);
     char ownStderr[4096] = {};
     (void)::readlink("/proc/self/fd/2", ownStderr, sizeof ownStderr - 1);
     return "stderr=" + std::string(ownStderr) + "\nopen_above_2=\nsigpipe=default\nsigusr1=open\n";
