@@ -1,8 +1,9 @@
 // The main window on Qt's offscreen platform, with the fake lookup program
-// standing in for the lookup program. Clicks given during a lookup and the
-// message box of an error are the end-to-end test's to show.
+// standing in for the lookup program. Clicks given during a lookup are the
+// end-to-end test's to show.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -102,6 +103,26 @@ private slots:
         PrepareResponse(SampleScreen());
         QTest::mouseClick(window.cmdRecord1, Qt::LeftButton);
         QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock()));
+    }
+
+    // The message box of an error, and the program's end once it is closed.
+    void errorIsShownAndEndsTheProgram() {
+        PrepareResponse(std::string(9, '\n'));
+        ProbeWindow window;
+        window.show();
+        QString box;
+        QTimer closer;
+        connect(&closer, &QTimer::timeout, [&] {
+            if (auto* shown = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                box = shown->windowTitle() + "|" + shown->text() + "|" + (window.isVisible() ? "shown" : "hidden");
+                shown->accept();
+            }
+        });
+        closer.start(10);
+        QTimer::singleShot(0, [&] { QTest::mouseClick(window.cmdRecord1, Qt::LeftButton); });
+        QCOMPARE(QApplication::exec(), 1);
+        QVERIFY2(box.startsWith("Der Keilbrecher|Error 536870914: Out of range") && box.endsWith("|shown"), qPrintable(box));
+        QVERIFY(!window.isVisible());
     }
 };
 
