@@ -99,9 +99,9 @@ void WaitUntilGone(std::int32_t processId);
 // signal, and no standard input), and returns what the fake lookup program
 // then reports of its start when the launcher passed none of it on.
 std::string GiveThisProcessInheritables();
-// Interrupts this process by a signal every few milliseconds, where the
-// platform has signals.
-void InterruptThisProcessOften();
+// Interrupts this process by a signal every few milliseconds from now on,
+// or no more, where the platform has signals.
+void InterruptThisProcessOften(bool on);
 
 // The window operations of a run that went to its end, with and without a
 // new result text, and of a run that an error left early.

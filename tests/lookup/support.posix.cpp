@@ -44,11 +44,11 @@ std::string GiveThisProcessInheritables() {
     return "stderr=" + std::string(ownStderr) + "\nopen_above_2=\nsigpipe=default\nsigusr1=open\n";
 }
 
-void InterruptThisProcessOften() {
+void InterruptThisProcessOften(bool on) {
     struct sigaction onAlarm {};
     onAlarm.sa_handler = [](int) {};  // no SA_RESTART: system calls see EINTR
     ::sigaction(SIGALRM, &onAlarm, nullptr);
-    const itimerval every5ms{{0, 5000}, {0, 5000}};
+    const itimerval every5ms{{0, on ? 5000 : 0}, {0, on ? 5000 : 0}};
     ::setitimer(ITIMER_REAL, &every5ms, nullptr);
 }
 

@@ -45,6 +45,6 @@ void WaitUntilGone(std::int32_t processId) {
 // this process can reach it.
 std::string GiveThisProcessInheritables() { return ""; }
 
-void InterruptThisProcessOften() {}
+void InterruptThisProcessOften(bool) {}
 
 }  // namespace keil::test
