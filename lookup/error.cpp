@@ -20,6 +20,11 @@ void ThrowAllocation() {
     throw Error(kErrAllocation, "Out of memory: the buffer for the response could not be made.");
 }
 
+void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found) {
+    throw Error(kErrNotPlainFile, "The " + role + " \"" + path + "\" is not a plain file: it is " + found +
+                                      ". It is left as it is; remove it and look up again.");
+}
+
 void ThrowSystemError(std::int32_t code, const std::string& context) {
     throw Error(code, context + ": " + SystemErrorText(code));
 }

@@ -31,11 +31,15 @@ enum ErrorNumber : std::int32_t {
     kErrResponseTooLarge = 0x20000004,
     kErrResponseChanged = 0x20000005,
     kErrCommandLine = 0x20000006,
+    kErrNotPlainFile = 0x20000007,
 };
 
 [[noreturn]] void ThrowOverflow();
 [[noreturn]] void ThrowRange();
 [[noreturn]] void ThrowAllocation();
+// The error for the exchange file `role` at `path`, which is `found` ("a
+// symbolic link", …) instead of a plain file with a single link.
+[[noreturn]] void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found);
 
 // The system's text for a system error number (strerror on POSIX,
 // FormatMessage on Windows), without a trailing line break.

@@ -5,7 +5,7 @@
 
 #include "error.h"
 #include "files.h"
-#include "windows_support.windows.h"
+#include "files.windows.h"
 
 namespace keil {
 namespace {
@@ -17,12 +17,51 @@ DWORD Chunk(std::size_t remaining) {
     return static_cast<DWORD>(std::min<std::size_t>(remaining, std::size_t{1} << 30));
 }
 
+// What stands in the file system instead of a plain file with a single
+// link, or "" for a plain file with a single link.
+std::string Oddity(DWORD attributes, DWORD links) {
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "a link (a reparse point)";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder";
+    if (links != 1) return "a file with " + std::to_string(links) + " links";
+    return "";
+}
+
 }  // namespace
 
-void WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    UniqueHandle file(::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) ThrowSystemError(LastError(), "Cannot open " + Quoted(path) + " for writing");
+UniqueHandle OpenExchangeFile(const std::string& path, ExchangeAccess access, const std::string& role,
+                              bool inheritable) {
+    const bool write = access == ExchangeAccess::kWriteNew;
+    const std::wstring wide = WideFromUtf8(path);
+    const std::string what = "the " + role + " " + Quoted(path);
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, inheritable ? TRUE : FALSE};
+    // Shared for deleting too: a process that the lookup program leaves
+    // behind (a console host, a child of its own) may hold its copy of the
+    // handle a moment after the program ended, and must not keep the run
+    // from deleting the exchange files. OPEN_ALWAYS creates without
+    // truncating, so that nothing is emptied before it is checked.
+    UniqueHandle file(::CreateFileW(wide.c_str(), write ? GENERIC_WRITE : GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &security,
+                                    write ? OPEN_ALWAYS : OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) {
+        const std::int32_t error = LastError();
+        const DWORD attributes = ::GetFileAttributesW(wide.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !Oddity(attributes, 1).empty()) {
+            ThrowNotPlainFile(role, path, Oddity(attributes, 1));
+        }
+        ThrowSystemError(error, "Cannot open " + what + (write ? " for writing" : " for reading"));
+    }
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(file.get(), &info)) ThrowSystemError(LastError(), "Cannot query " + what);
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) ThrowNotPlainFile(role, path, "a device or a pipe");
+    const std::string oddity = Oddity(info.dwFileAttributes, info.nNumberOfLinks);
+    if (!oddity.empty()) ThrowNotPlainFile(role, path, oddity);
+    if (write && !::SetEndOfFile(file.get())) ThrowSystemError(LastError(), "Cannot empty " + what);
+    return file;
+}
+
+void WriteRequestFile(const std::string& path, std::span<const std::uint8_t> bytes) {
+    UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kWriteNew, "request file");
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD written = 0;
@@ -36,11 +75,8 @@ void WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) 
     if (!::CloseHandle(file.release())) ThrowSystemError(LastError(), "Cannot write " + Quoted(path));
 }
 
-std::vector<std::uint8_t> ReadWholeFile(const std::string& path) {
-    UniqueHandle file(::CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) ThrowSystemError(LastError(), "Cannot open " + Quoted(path) + " for reading");
+std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
+    const UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kRead, "response file");
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) {
         ThrowSystemError(LastError(), "Cannot query the size of " + Quoted(path));

@@ -37,7 +37,8 @@ private:
 
 // Starts the program of the command line without a shell and without a
 // visible window: standard input from the INPUT file, standard output to
-// the OUTPUT file (created, or truncated when it exists), standard error
+// the OUTPUT file (created, or truncated when it exists), both of them
+// exchange files that must be plain files (see files.h), standard error
 // inherited. Returns as soon as the program runs. A program that cannot be
 // started raises an Error with the system's number and text, and leaves no
 // process behind.

@@ -7,7 +7,7 @@
 
 #include "error.h"
 #include "launcher.h"
-#include "unique_fd.posix.h"
+#include "files.posix.h"
 
 extern char** environ;
 
@@ -60,15 +60,6 @@ private:
     posix_spawnattr_t attr_{};
 };
 
-UniqueFd OpenForChild(const std::string& path, int flags, const char* role) {
-    UniqueFd fd(::open(path.c_str(), flags | O_CLOEXEC, 0666));
-    if (!fd.valid()) {
-        ThrowSystemError(errno, std::string("Cannot open the ") + role + " \"" + path +
-                                    "\" for the lookup program");
-    }
-    return fd;
-}
-
 }  // namespace
 
 LaunchedProcess::~LaunchedProcess() {
@@ -83,8 +74,8 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
 
     // Both files are opened close-on-exec; dup2 in the child clears the flag
     // on the copies at 0 and 1 only.
-    const UniqueFd input = OpenForChild(parts.input, O_RDONLY, "request file");
-    const UniqueFd output = OpenForChild(parts.output, O_WRONLY | O_CREAT | O_TRUNC, "response file");
+    const UniqueFd input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, "request file");
+    const UniqueFd output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, "response file");
 
     SpawnFileActions actions;
     actions.Dup2(input.get(), STDIN_FILENO);

@@ -1,6 +1,7 @@
 #include <vector>
 
 #include "error.h"
+#include "files.windows.h"
 #include "launcher.h"
 #include "windows_support.windows.h"
 
@@ -39,22 +40,6 @@ private:
     bool initialised_ = false;
 };
 
-UniqueHandle OpenForChild(const std::string& path, DWORD access, DWORD disposition, const char* role) {
-    SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    // Shared for deleting too: a process that the lookup program leaves
-    // behind (a console host, a child of its own) may hold its copy of the
-    // handle a moment after the program ended, and must not keep the run
-    // from deleting the exchange files.
-    UniqueHandle file(::CreateFileW(WideFromUtf8(path).c_str(), access,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, &inheritable,
-                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) {
-        ThrowSystemError(LastError(), std::string("Cannot open the ") + role + " \"" + path +
-                                          "\" for the lookup program");
-    }
-    return file;
-}
-
 }  // namespace
 
 LaunchedProcess::~LaunchedProcess() {
@@ -65,8 +50,8 @@ LaunchedProcess::~LaunchedProcess() {
 
 LaunchedProcess StartProgram(const std::string& commandLine) {
     const CommandParts parts = SplitCommandLine(commandLine);
-    const UniqueHandle input = OpenForChild(parts.input, GENERIC_READ, OPEN_EXISTING, "request file");
-    const UniqueHandle output = OpenForChild(parts.output, GENERIC_WRITE, CREATE_ALWAYS, "response file");
+    const UniqueHandle input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, "request file", true);
+    const UniqueHandle output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, "response file", true);
     const HandleList inherited({input.get(), output.get()});
 
     STARTUPINFOEXW startup{};

@@ -6,6 +6,7 @@
 #include "extract.h"
 #include "files.h"
 #include "fixed_paths.h"
+#include "folder_lock.h"
 #include "launcher.h"
 #include "process_wait.h"
 
@@ -41,22 +42,27 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
     window.SetRecord1Enabled(false);
     window.SetRecord2Enabled(false);
 
-    const std::string requestFile = RequestFilePath();
-    const std::string responseFile = ResponseFilePath();
-    WriteNewFile(requestFile, AsciiBytes(request));
-
     {
-        LaunchedProcess process = StartProgram(JoinCommandLine());
-        const std::int32_t processId = CheckedInt32(process.id());
-        // Neither a non-zero exit code nor -1 changes the course of the run.
-        (void)WaitForProcessExit(processId);
+        // One run at a time uses the exchange files, whichever copy of the
+        // program it belongs to; the lock goes with the run's end or error.
+        const FolderLock lock(FibuDir());
+        const std::string requestFile = RequestFilePath();
+        const std::string responseFile = ResponseFilePath();
+        WriteRequestFile(requestFile, AsciiBytes(request));
+
+        {
+            LaunchedProcess process = StartProgram(JoinCommandLine());
+            const std::int32_t processId = CheckedInt32(process.id());
+            // Neither a non-zero exit code nor -1 changes the course of the run.
+            (void)WaitForProcessExit(processId);
+        }
+
+        const std::vector<std::uint8_t> response = ReadResponseFile(responseFile);
+        if (!response.empty()) window.SetResultText(ExtractResultBlock(response));
+
+        RemoveFile(requestFile);
+        RemoveFile(responseFile);
     }
-
-    const std::vector<std::uint8_t> response = ReadWholeFile(responseFile);
-    if (!response.empty()) window.SetResultText(ExtractResultBlock(response));
-
-    RemoveFile(requestFile);
-    RemoveFile(responseFile);
 
     window.SetRecord1Enabled(true);
     window.SetRecord2Enabled(true);

@@ -22,6 +22,7 @@ public:
 
     int get() const noexcept { return fd_; }
     bool valid() const noexcept { return fd_ >= 0; }
+    int release() noexcept { return std::exchange(fd_, -1); }
 
     // Closes the descriptor now and reports close's own failure as errno,
     // for callers that must know the data reached the file.

@@ -9,7 +9,8 @@
 //   exit N          end with exit code N (default 0)
 //
 // It copies its standard input to "fake-request.bin", reports how it was
-// started to "fake-report.txt" and appends a line to "fake-runs.txt".
+// started to "fake-report.txt", and appends "run" to "fake-runs.txt" when it
+// starts and "end" when it is done.
 
 #include <chrono>
 #include <csignal>
@@ -63,6 +64,7 @@ int main(int, char** argv) {
     }
     std::fflush(stdout);
     if (mode.count("grow-response")) fake::GrowStandardOutput(number("grow-response"));
+    std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "end\n";
     if (mode.count("signal")) std::raise(static_cast<int>(number("signal")));
     return static_cast<int>(number("exit"));
 }

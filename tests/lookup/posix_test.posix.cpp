@@ -18,7 +18,7 @@ namespace {
 TEST(Files, ResponseShorterThanItsSizeIsAnError) {
     // sysfs gives every attribute the size of a page, however short it is.
     try {
-        ReadWholeFile("/sys/devices/system/cpu/online");
+        ReadResponseFile("/sys/devices/system/cpu/online");
         FAIL() << "read";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), 0x20000005);

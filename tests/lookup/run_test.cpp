@@ -33,6 +33,7 @@ struct Scenario {
     const char* request = "adr\r1";
 };
 
+constexpr std::int32_t kNotPlain = 0x20000007;
 const std::string kScreen = SampleScreen();
 const std::string kBlock = SampleBlock();
 const std::string kHighBytes = std::string("Nul\0", 4) + "\x80\x9f\xa0\xfc\xff";
@@ -56,10 +57,28 @@ const Scenario kScenarios[] = {
     {"NonZeroExitCode", kScreen, "exit 7", 0, kBlock, kCompleteRun, kNone},
     {"KilledBySignal", kScreen, "signal 9", 0, kBlock, kCompleteRun, kNone, nullptr, kPosixOnly},
     {"FolderMissing", kScreen, "", kErrNoFolder, {}, kFailedRun, kNone, &RemoveFolder},
-    {"RequestFileIsAFolder", kScreen, "", kErrIsFolder, {}, kFailedRun, kIn,
-     [] { fs::create_directory(RequestFilePath()); }},
-    {"ResponseFileIsAFolder", kScreen, "", kErrIsFolder, {}, kFailedRun, kInAndOut,
+    // Anything but a plain file with one link in place of an exchange file
+    // is left as it is, and so is what it leads to. Wine makes no symbolic
+    // links, and Windows keeps its named pipes outside the file system.
+    {"RequestFileIsAFolder", kScreen, "", kNotPlain, {}, kFailedRun, kIn, [] { fs::create_directory(RequestFilePath()); }},
+    {"RequestFileLinksOutside", kScreen, "", kNotPlain, {}, kFailedRun, kIn,
+     [] { fs::create_symlink(OutsideFile(), RequestFilePath()); }, kPosixOnly},
+    {"RequestFileLinksToAFolder", kScreen, "", kNotPlain, {}, kFailedRun, kIn,
+     [] { fs::create_directory_symlink(FibuDir(), RequestFilePath()); }, kPosixOnly},
+    {"RequestFileIsANamedPipe", kScreen, "", kNotPlain, {}, kFailedRun, kIn, [] { MakeNamedPipe(RequestFilePath()); },
+     kPosixOnly},
+    {"RequestFileHasASecondLink", kScreen, "", kNotPlain, {}, kFailedRun, kIn,
+     [] { fs::create_hard_link(OutsideFile(), RequestFilePath()); }},
+    {"ResponseFileIsAFolder", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
      [] { fs::create_directory(ResponseFilePath()); }},
+    {"ResponseFileLinksOutside", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
+     [] { fs::create_symlink(OutsideFile(), ResponseFilePath()); }, kPosixOnly},
+    {"ResponseFileLinksToAFolder", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
+     [] { fs::create_directory_symlink(FibuDir(), ResponseFilePath()); }, kPosixOnly},
+    {"ResponseFileIsANamedPipe", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
+     [] { MakeNamedPipe(ResponseFilePath()); }, kPosixOnly},
+    {"ResponseFileHasASecondLink", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
+     [] { fs::create_hard_link(OutsideFile(), ResponseFilePath()); }},
     {"ProgramMissing", kScreen, "", kErrNoFile, {}, kFailedRun, kInAndOut, [] { fs::remove(InFolder("Lief-adr.exe")); }},
     {"ProgramNotExecutable", kScreen, "", EACCES, {}, kFailedRun, kInAndOut,
      [] { ReplaceProgram("\x7f" "ELF", fs::perms::owner_read); }, kPosixOnly},
@@ -78,6 +97,7 @@ TEST(Run, Scenarios) {
         if (!OnThisPlatform(s.only)) continue;
         SCOPED_TRACE(s.name);
         PrepareResponse(s.response, std::string(s.mode) + "\n");
+        WriteFileBytes(OutsideFile(), "keep");
         if (s.prepare) s.prepare();
         const int handles = CountOpenHandles();
         RecordingWindow window;
@@ -97,6 +117,7 @@ TEST(Run, Scenarios) {
             EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), s.request);
             EXPECT_EQ(ReadFileBytes(InFolder("fake-report.txt")), started);
         }
+        EXPECT_EQ(ReadFileBytes(OutsideFile()), "keep");
         EXPECT_EQ(CountOpenHandles(), handles);
         EXPECT_TRUE(NoChildLeft());
     }

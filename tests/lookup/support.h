@@ -33,6 +33,11 @@ inline bool FileExists(const std::string& path) {
 
 inline void RemoveFolder() { std::filesystem::remove_all(FibuDir()); }
 
+// A file beside the lookup folder, which no lookup may touch.
+inline std::string OutsideFile() {
+    return (std::filesystem::path(FibuDir()).parent_path().parent_path() / "outside.txt").string();
+}
+
 // The lookup folder of this build, emptied, with `program` (by default the
 // fake lookup program) placed as Lief-adr.exe and `mode` as its
 // instructions.
@@ -74,11 +79,10 @@ inline std::string SampleScreen(const std::string& name = "Muster GmbH") {
 }
 
 // Platform facts: which platform this is; the system's error numbers of a
-// missing file, a missing folder and a folder where a file was expected;
-// the ways it waits for a process.
+// missing file and a missing folder; the ways it waits for a process.
 enum Platform { kBothPlatforms, kPosixOnly, kWindowsOnly };
 extern const Platform kThisPlatform;
-extern const std::int32_t kErrNoFile, kErrNoFolder, kErrIsFolder;
+extern const std::int32_t kErrNoFile, kErrNoFolder;
 struct Wait {
     const char* name;
     std::int32_t (*wait)(std::int32_t processId);
@@ -102,6 +106,9 @@ std::string GiveThisProcessInheritables();
 // Interrupts this process by a signal every few milliseconds from now on,
 // or no more, where the platform has signals.
 void InterruptThisProcessOften(bool on);
+// Makes a named pipe at `path`, where the platform has them in its file
+// system.
+void MakeNamedPipe(const std::string& path);
 
 // The window operations of a run that went to its end, with and without a
 // new result text, and of a run that an error left early.

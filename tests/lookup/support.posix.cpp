@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,7 +14,7 @@
 namespace keil::test {
 
 const Platform kThisPlatform = kPosixOnly;
-const std::int32_t kErrNoFile = ENOENT, kErrNoFolder = ENOENT, kErrIsFolder = EISDIR;
+const std::int32_t kErrNoFile = ENOENT, kErrNoFolder = ENOENT;
 // With process file descriptors, and with waitpid for systems without them.
 const std::vector<Wait> kWaits = {{"Pidfd", &WaitForProcessExit}, {"Waitpid", &WaitForChildExit}};
 
@@ -51,5 +52,7 @@ void InterruptThisProcessOften(bool on) {
     const itimerval every5ms{{0, on ? 5000 : 0}, {0, on ? 5000 : 0}};
     ::setitimer(ITIMER_REAL, &every5ms, nullptr);
 }
+
+void MakeNamedPipe(const std::string& path) { ::mkfifo(path.c_str(), 0666); }
 
 }  // namespace keil::test

@@ -8,8 +8,7 @@
 namespace keil::test {
 
 const Platform kThisPlatform = kWindowsOnly;
-const std::int32_t kErrNoFile = ERROR_FILE_NOT_FOUND, kErrNoFolder = ERROR_PATH_NOT_FOUND,
-                   kErrIsFolder = ERROR_ACCESS_DENIED;
+const std::int32_t kErrNoFile = ERROR_FILE_NOT_FOUND, kErrNoFolder = ERROR_PATH_NOT_FOUND;
 const std::vector<Wait> kWaits = {{"Kernel32", &WaitForProcessExit}};
 
 int CountOpenHandles() {
@@ -46,5 +45,8 @@ void WaitUntilGone(std::int32_t processId) {
 std::string GiveThisProcessInheritables() { return ""; }
 
 void InterruptThisProcessOften(bool) {}
+
+// Named pipes live outside the file system here.
+void MakeNamedPipe(const std::string&) {}
 
 }  // namespace keil::test

@@ -1,0 +1,25 @@
+#include <fcntl.h>
+#include <sys/file.h>
+
+#include <cerrno>
+
+#include "error.h"
+#include "folder_lock.h"
+#include "unique_fd.posix.h"
+
+namespace keil {
+
+// flock on the folder itself: nothing is created, and the lock goes with
+// the last descriptor of its holder.
+FolderLock::FolderLock(const std::string& folder) {
+    UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.valid()) ThrowSystemError(errno, "Cannot open the lookup folder \"" + folder + "\" to lock it");
+    while (::flock(fd.get(), LOCK_EX) != 0) {
+        if (errno != EINTR) ThrowSystemError(errno, "Cannot lock the lookup folder \"" + folder + "\"");
+    }
+    handle_ = fd.release();
+}
+
+FolderLock::~FolderLock() { ::close(static_cast<int>(handle_)); }
+
+}  // namespace keil

@@ -1,0 +1,54 @@
+#include <memory>
+
+#include "error.h"
+#include "folder_lock.h"
+#include "windows_support.windows.h"
+
+#include <sddl.h>
+
+namespace keil {
+namespace {
+
+// One name for each folder, the same in every session of the machine: the
+// Global namespace, the folder's path in lower case, and slashes for the
+// backslashes that a name may not hold.
+std::wstring MutexName(const std::string& folder) {
+    std::wstring path = WideFromUtf8(folder);
+    ::CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
+    for (wchar_t& c : path) {
+        if (c == L'\\') c = L'/';
+    }
+    return L"Global\\Keilbrecher lookup folder " + path;
+}
+
+}  // namespace
+
+// A named mutex. Whoever creates it, every user of the machine may wait on
+// it and release it; the default security would lock out the users who did
+// not create it.
+FolderLock::FolderLock(const std::string& folder) {
+    constexpr wchar_t kEveryoneMayWaitAndRelease[] = L"D:(A;;0x00100001;;;WD)";
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kEveryoneMayWaitAndRelease, SDDL_REVISION_1,
+                                                                &descriptor, nullptr)) {
+        ThrowSystemError(LastError(), "Cannot make the lock of the lookup folder");
+    }
+    const std::unique_ptr<void, decltype(&::LocalFree)> owned(descriptor, &::LocalFree);
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
+    UniqueHandle mutex(::CreateMutexExW(&attributes, MutexName(folder).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
+    if (!mutex.valid()) ThrowSystemError(LastError(), "Cannot make the lock of the lookup folder \"" + folder + "\"");
+    // An abandoned mutex was held by a copy that died: it is ours now.
+    const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
+    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+        ThrowSystemError(LastError(), "Cannot lock the lookup folder \"" + folder + "\"");
+    }
+    handle_ = reinterpret_cast<std::intptr_t>(mutex.release());
+}
+
+FolderLock::~FolderLock() {
+    const auto mutex = reinterpret_cast<HANDLE>(handle_);
+    ::ReleaseMutex(mutex);
+    ::CloseHandle(mutex);
+}
+
+}  // namespace keil

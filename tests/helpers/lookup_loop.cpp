@@ -1,0 +1,43 @@
+// Looks up one record of the demo lookup program again and again, as a
+// user who keeps clicking one button would, and fails at the first error or
+// the first block that is not this record's.
+// usage: lookup_loop RECORD COUNT
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "error.h"
+#include "lookup_run.h"
+
+namespace {
+
+class Window : public keil::WindowOperations {
+public:
+    void SetRecord1Enabled(bool) override {}
+    void SetRecord2Enabled(bool) override {}
+    void SetResultText(const std::u16string& text) override { shown = text; }
+    std::u16string shown;
+};
+
+}  // namespace
+
+int main(int, char** argv) {
+    const bool first = std::string(argv[1]) == "1";
+    // The company names that the demo's two records begin with.
+    const std::u16string company = first ? u"M\u00fcller & S\u00f6hne" : u"\u00d6zt\u00fcrk Papier";
+    Window window;
+    for (int i = 1; i <= std::atoi(argv[2]); ++i) {
+        try {
+            (first ? keil::cmdRecord1_Click : keil::cmdRecord2_Click)(window);
+        } catch (const keil::Error& e) {
+            std::fprintf(stderr, "record %s, lookup %d: error %d: %s\n", argv[1], i, e.number(), e.text());
+            return 1;
+        }
+        if (window.shown.rfind(company, 0) != 0) {
+            std::fprintf(stderr, "record %s, lookup %d: another record's block\n", argv[1], i);
+            return 1;
+        }
+    }
+    return 0;
+}
