@@ -5,7 +5,7 @@
 set -euo pipefail
 export WINEPREFIX=$1
 shift
-export WINEDEBUG=-all
+export WINEDEBUG=${WINEDEBUG:--all}
 export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot --init > /dev/null 2>&1

@@ -17,6 +17,8 @@ folder=$1 demo=$2 fake=$3 expected=$4 screenshot=$5
 shift 5
 program=("$@")
 
+source "$(dirname "$0")/x11.sh"
+
 failures=0
 passes=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
@@ -38,11 +40,31 @@ place() {
   printf '%s\n' "$@" > "$folder/fake-mode.txt"
 }
 
+# Starts the program and sets `window`. A start that could not connect to
+# the display, and so ended without a window, is tried again.
 start_window() {
-  "${program[@]}" &
-  app_pid=$!
-  window=$(xdotool search --sync --onlyvisible --name '^Der Keilbrecher$' | head -n 1)
-  sleep 1
+  local err try
+  err=$(mktemp)
+  for try in $(seq "$x_tries"); do
+    "${program[@]}" 2> "$err" &
+    app_pid=$!
+    window=
+    for _ in $(seq 300); do
+      window=$(x xdotool search --onlyvisible --name '^Der Keilbrecher$' | head -n 1 || true)
+      [ -n "$window" ] && break
+      kill -0 "$app_pid" 2>/dev/null || break
+      sleep 0.1
+    done
+    if [ -n "$window" ]; then rm -f "$err"; sleep 1; return 0; fi
+    wait_exit || true
+    x_connect_failed "$err" || break
+    echo "the program could not connect to the display (try $try of $x_tries); again" >&2
+    sleep "$x_pause"
+  done
+  cat "$err" >&2
+  rm -f "$err"
+  echo "FAIL: the program showed no window"
+  exit 1
 }
 
 # Waits for the program to end and gives its exit status.
@@ -58,16 +80,18 @@ wait_exit() {
 }
 
 # Clicks at client coordinates X Y of WINDOW.
-click_at() { xdotool mousemove --window "$1" "$2" "$3" click 1; }
+click_at() { x xdotool mousemove --window "$1" "$2" "$3" click 1; }
 
 # What a user copies out of the window under X Y: click, select all, copy;
 # line ends as LF.
 copy_text() {
   click_at "$1" "$2" "$3"
-  xdotool key --clearmodifiers ctrl+a ctrl+c
+  x xdotool key --clearmodifiers ctrl+a ctrl+c
   sleep 0.5
-  xclip -o -selection clipboard | tr -d '\r'
+  x xclip -o -selection clipboard | tr -d '\r'
 }
+
+wait_for_display
 
 # "Erster Datensatz" shows the demo lookup program's first record, and the
 # exchange files are gone afterwards.
@@ -75,7 +99,7 @@ place "$demo"
 start_window
 click_at "$window" 72 28
 sleep 1
-import -window "$window" "$screenshot"
+x import -window "$window" "$screenshot"
 if [ -s "$screenshot" ]; then pass "screenshot $screenshot"; else fail "no screenshot"; fi
 if diff <(copy_text "$window" 230 100) "$expected"; then pass "record 1 shown"; else fail "record 1 text differs"; fi
 if [ ! -e "$folder/in.txt" ] && [ ! -e "$folder/out.txt" ]; then
@@ -106,7 +130,7 @@ start_window
 click_at "$window" 72 28
 box=
 for _ in $(seq 50); do
-  box=$(xdotool search --onlyvisible --name '^Der Keilbrecher$' | grep -v "^$window\$" | head -n 1 || true)
+  box=$(x xdotool search --onlyvisible --name '^Der Keilbrecher$' | grep -v "^$window\$" | head -n 1 || true)
   [ -n "$box" ] && break
   sleep 0.1
 done
@@ -114,7 +138,7 @@ if [ -z "$box" ]; then
   fail "no message box"
 else
   sleep 0.3
-  import -window "$box" "${screenshot%.png}-error.png"
+  x import -window "$box" "${screenshot%.png}-error.png"
   if [ "${KEIL_E2E_COPY_BOX:-1}" = 1 ]; then
     message=$(copy_text "$box" 100 30 || true)
     if grep -q "Error 536870914: Out of range" <<<"$message"; then
@@ -123,7 +147,7 @@ else
       fail "message box says: $message"
     fi
   fi
-  xdotool key Return
+  x xdotool key Return
   status=0
   wait_exit || status=$?
   if [ "$status" -eq 1 ]; then pass "exit status 1 after the box"; else fail "exit status $status after an error"; fi
