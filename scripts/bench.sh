@@ -4,13 +4,17 @@
 #   one lookup run against a bare spawn and wait      at most 1.10
 #   window program's peak memory after 100 lookups
 #     against a minimal Qt window program             at most 1.2
+# and, without a target, one lookup through Wine with the Windows build of
+# the demo lookup program (as root, or where Wine is registered with
+# binfmt_misc): the first in a fresh prefix, the next ones, the native demo.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
 keil_ensure_packages "${KEIL_PACKAGES[@]}"
 
 cmake --preset dev > /dev/null
-cmake --build --preset dev --target extract_bench run_bench keilbrecher minimal_window place_demo
+cmake --build --preset dev --target extract_bench run_bench keilbrecher minimal_window place_demo \
+  lookup_loop lief_adr_demo_windows
 bin=build/dev
 
 # Mean real time in ns of each benchmark, from Google Benchmark's CSV.
@@ -20,6 +24,8 @@ extract=$(times "$bin/bench/extract_bench")
 run=$(times "$bin/bench/run_bench")
 memory=$(xvfb-run -a -s "-screen 0 800x600x24" bench/window_memory.sh \
   "$bin/window/keilbrecher" "$bin/bench/minimal_window")
+wine=$(bench/wine_lookup.sh "$bin/fibu" "$bin/tests/helpers/lookup_loop" \
+  "$bin/demo/lief-adr-demo-windows.exe" "$bin/demo/lief_adr_demo" "$bin/bench-wine-prefix" 2> /dev/null)
 
 value() { grep "^$1" <<<"$2" | head -n 1 | cut -d, -f2; }
 failed=0
@@ -32,6 +38,7 @@ report() {  # name, numerator, denominator, target
 echo "$extract"
 echo "$run"
 echo "$memory"
+echo "$wine"
 echo
 report "extraction 64 MiB / 4 KiB (ns)" "$(value BM_ExtractResultBlock/67108864 "$extract")" \
   "$(value BM_ExtractResultBlock/4096 "$extract")" 1.5
@@ -39,4 +46,6 @@ report "lookup run / bare spawn and wait (ns)" "$(value BM_RunLookup "$run")" \
   "$(value BM_BareSpawnAndWait "$run")" 1.10
 report "window peak / minimal Qt window (KiB)" "$(value window_peak_kib "$memory")" \
   "$(value minimal_peak_kib "$memory")" 1.2
+echo "one lookup through Wine: first in a fresh prefix $(value wine_first_ms "$wine") ms," \
+  "next ones $(value wine_next_ms "$wine") ms; native demo $(value native_ms "$wine") ms"
 exit "$failed"
