@@ -7,6 +7,7 @@ KEIL_PACKAGES=(
   clang-14 libclang-rt-14-dev
   qt6-base-dev fonts-dejavu-core
   xvfb xauth xdotool xclip imagemagick x11-utils
+  librsvg2-bin icoutils lintian dpkg-dev
   mingw-w64 wine wine64 fonts-wine
   libxrender1 libxfixes3 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1
 )

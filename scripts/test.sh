@@ -22,3 +22,5 @@ cmake --build --preset windows
 ctest --preset windows
 
 bash scripts/fuzz.sh "${KEIL_FUZZ_SECONDS:-60}"
+
+bash scripts/package.sh --check

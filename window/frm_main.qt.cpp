@@ -57,6 +57,7 @@ frmMain::frmMain(QWidget* parent)
     cmdRecord2->setObjectName("cmdRecord2");
     txtResult->setObjectName("txtResult");
     setWindowTitle(FromUtf16(kCaption));
+    setWindowIcon(QIcon::fromTheme("keilbrecher"));
 
     const int dpiX = logicalDpiX();
     const int dpiY = logicalDpiY();
@@ -69,9 +70,14 @@ frmMain::frmMain(QWidget* parent)
     place(cmdRecord2, kRecord2);
     place(txtResult, kResult);
 
+    // The buttons' twips were laid out for a classic 8-point dialog font;
+    // in it their captions fit with the style's margins at any resolution.
+    QFont captionFont = font();
+    captionFont.setPointSize(8);
     for (QPushButton* button : {cmdRecord1, cmdRecord2}) {
         button->setAutoDefault(false);
         button->setDefault(false);
+        button->setFont(captionFont);
     }
 
     // A text screen's columns line up only in a fixed-pitch font.

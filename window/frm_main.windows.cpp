@@ -38,6 +38,7 @@ frmMain::frmMain(HINSTANCE instance) {
     windowClass.lpfnWndProc = &frmMain::WindowProc;
     windowClass.hInstance = instance;
     windowClass.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
     if (::RegisterClassExW(&windowClass) == 0) ThrowWindowError("Cannot register the main window");
@@ -70,6 +71,10 @@ frmMain::frmMain(HINSTANCE instance) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     ::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi));
+    // The buttons' twips were laid out for a classic 8-point dialog font: the
+    // system's message font at that size fits their captions at any
+    // resolution.
+    metrics.lfMessageFont.lfHeight = -::MulDiv(8, dpi, 72);
     buttonFont_ = ::CreateFontIndirectW(&metrics.lfMessageFont);
     // A text screen's columns line up only in a fixed-pitch font.
     resultFont_ = ::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,

@@ -2,9 +2,8 @@
 #include "frm_main.windows.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
-    // Lays the window out in the screen's real pixels instead of letting
-    // the system stretch a 96-DPI bitmap.
-    ::SetProcessDpiAwarenessContext(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
+    // The application manifest makes the program per-monitor DPI aware, so
+    // that the window is laid out in the screen's real pixels.
     try {
         frmMain window(instance);
         window.Show(showCommand);

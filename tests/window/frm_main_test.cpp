@@ -6,6 +6,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
 
@@ -44,12 +45,7 @@ private slots:
         ProbeWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        QCOMPARE(window.logicalDpiX(), 96);
         QCOMPARE(window.windowTitle(), QString("Der Keilbrecher"));
-        QCOMPARE(window.size(), QSize(345, 194));
-        QCOMPARE(window.cmdRecord1->geometry(), QRect(16, 16, 113, 25));
-        QCOMPARE(window.cmdRecord2->geometry(), QRect(16, 48, 113, 25));
-        QCOMPARE(window.txtResult->geometry(), QRect(136, 16, 201, 169));
         QCOMPARE(window.cmdRecord1->text(), QString("Erster Datensatz"));
         QCOMPARE(window.cmdRecord2->text(), QString("Zweiter Datensatz"));
         for (QPushButton* button : {window.cmdRecord1, window.cmdRecord2}) {
@@ -66,6 +62,43 @@ private slots:
         for (QWidget* next : std::initializer_list<QWidget*>{window.cmdRecord2, window.txtResult, window.cmdRecord1}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
+        }
+    }
+
+    // The twips layout in the screen's pixels, and captions that fit their
+    // buttons within the style's margins; ctest runs it at 96, 120, 144 and
+    // 192 dots per inch.
+    void layoutFitsAtThisDpi() {
+        struct Layout {
+            int dpi;
+            QSize client;
+            QRect record1, record2, result;
+        };
+        const Layout layouts[] = {
+            {96, {345, 194}, {16, 16, 113, 25}, {16, 48, 113, 25}, {136, 16, 201, 169}},
+            {120, {431, 243}, {20, 20, 141, 31}, {20, 60, 141, 31}, {170, 20, 251, 211}},
+            {144, {518, 291}, {24, 24, 170, 38}, {24, 72, 170, 38}, {204, 24, 302, 254}},
+            {192, {690, 388}, {32, 32, 226, 50}, {32, 96, 226, 50}, {272, 32, 402, 338}},
+        };
+        ProbeWindow window;
+        window.show();
+        const auto layout = std::find_if(std::begin(layouts), std::end(layouts),
+                                         [&](const Layout& l) { return l.dpi == window.logicalDpiX(); });
+        QVERIFY2(layout != std::end(layouts), qPrintable(QString::number(window.logicalDpiX())));
+        QCOMPARE(window.size(), layout->client);
+        QCOMPARE(window.cmdRecord1->geometry(), layout->record1);
+        QCOMPARE(window.cmdRecord2->geometry(), layout->record2);
+        QCOMPARE(window.txtResult->geometry(), layout->result);
+        for (QPushButton* button : {window.cmdRecord1, window.cmdRecord2}) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QRect contents = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            const QSize text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+            const int margins = button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+            QVERIFY2(text.width() + margins <= contents.width() && text.height() <= contents.height(),
+                     qPrintable(QStringLiteral("%1: %2x%3 and margins of %4 in %5x%6").arg(button->text()).arg(text.width())
+                                    .arg(text.height()).arg(margins).arg(contents.width()).arg(contents.height())));
         }
     }
 
