@@ -29,8 +29,6 @@ struct Scenario {
     int left;                     // the exchange files left
     void (*prepare)() = nullptr;  // further set-up of the folder
     Platform only = kBothPlatforms;
-    void (*click)(WindowOperations&) = &cmdRecord1_Click;
-    const char* request = "adr\r1";
 };
 
 constexpr std::int32_t kNotPlain = 0x20000007;
@@ -46,7 +44,6 @@ void ReplaceProgram(const std::string& content, fs::perms permissions) {
 
 const Scenario kScenarios[] = {
     {"Record1", kScreen, "", 0, kBlock, kCompleteRun, kNone},
-    {"Record2", kScreen, "", 0, kBlock, kCompleteRun, kNone, nullptr, kBothPlatforms, &cmdRecord2_Click, "adr\r2"},
     // The request replaces a longer file in place whole.
     {"LongerRequestFileInPlace", kScreen, "", 0, kBlock, kCompleteRun, kNone,
      [] { WriteFileBytes(RequestFilePath(), "12345678"); }},
@@ -55,7 +52,6 @@ const Scenario kScenarios[] = {
     {"NulAndHighBytes", SampleScreen(kHighBytes), "", 0, SampleBlock(kHighBytes), kCompleteRun, kNone},
     {"SixteenMiBBeforeTheScreen", std::string(16 << 20, 'x') + kScreen, "", 0, kBlock, kCompleteRun, kNone},
     {"NonZeroExitCode", kScreen, "exit 7", 0, kBlock, kCompleteRun, kNone},
-    {"KilledBySignal", kScreen, "signal 9", 0, kBlock, kCompleteRun, kNone, nullptr, kPosixOnly},
     {"FolderMissing", kScreen, "", kErrNoFolder, {}, kFailedRun, kNone, &RemoveFolder},
     // Anything but a plain file with one link in place of an exchange file
     // is left as it is, and so is what it leads to. Wine makes no symbolic
@@ -63,8 +59,6 @@ const Scenario kScenarios[] = {
     {"RequestFileIsAFolder", kScreen, "", kNotPlain, {}, kFailedRun, kIn, [] { fs::create_directory(RequestFilePath()); }},
     {"RequestFileLinksOutside", kScreen, "", kNotPlain, {}, kFailedRun, kIn,
      [] { fs::create_symlink(OutsideFile(), RequestFilePath()); }, kPosixOnly},
-    {"RequestFileLinksToAFolder", kScreen, "", kNotPlain, {}, kFailedRun, kIn,
-     [] { fs::create_directory_symlink(FibuDir(), RequestFilePath()); }, kPosixOnly},
     {"RequestFileIsANamedPipe", kScreen, "", kNotPlain, {}, kFailedRun, kIn, [] { MakeNamedPipe(RequestFilePath()); },
      kPosixOnly},
     {"RequestFileHasASecondLink", kScreen, "", kNotPlain, {}, kFailedRun, kIn,
@@ -73,8 +67,6 @@ const Scenario kScenarios[] = {
      [] { fs::create_directory(ResponseFilePath()); }},
     {"ResponseFileLinksOutside", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
      [] { fs::create_symlink(OutsideFile(), ResponseFilePath()); }, kPosixOnly},
-    {"ResponseFileLinksToAFolder", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
-     [] { fs::create_directory_symlink(FibuDir(), ResponseFilePath()); }, kPosixOnly},
     {"ResponseFileIsANamedPipe", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
      [] { MakeNamedPipe(ResponseFilePath()); }, kPosixOnly},
     {"ResponseFileHasASecondLink", kScreen, "", kNotPlain, {}, kFailedRun, kInAndOut,
@@ -103,7 +95,7 @@ TEST(Run, Scenarios) {
         RecordingWindow window;
         std::int32_t error = 0;
         try {
-            s.click(window);
+            cmdRecord1_Click(window);
         } catch (const Error& e) {
             error = e.number();
         }
@@ -114,7 +106,7 @@ TEST(Run, Scenarios) {
         EXPECT_EQ(FileExists(RequestFilePath()), (s.left & kIn) != 0);
         EXPECT_EQ(FileExists(ResponseFilePath()), (s.left & kOut) != 0);
         if (FileExists(InFolder("fake-report.txt"))) {
-            EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), s.request);
+            EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r1");
             EXPECT_EQ(ReadFileBytes(InFolder("fake-report.txt")), started);
         }
         EXPECT_EQ(ReadFileBytes(OutsideFile()), "keep");
