@@ -7,23 +7,34 @@ Error::Error(std::int32_t number, const std::string& text)
 
 void ThrowOverflow() {
     throw Error(kErrOverflow,
-                "Overflow: a position, size or count left the range of 32-bit arithmetic.");
+                "Überlauf: Eine Position, Größe oder Anzahl hat den Bereich der 32-Bit-Arithmetik verlassen.");
 }
 
 void ThrowRange() {
     throw Error(kErrRange,
-                "Out of range: a read fell outside the response of the lookup program "
-                "(the response is too short or not laid out as expected).");
+                "Außerhalb des Bereichs: Ein Lesezugriff lag außerhalb der Antwort des Suchprogramms "
+                "(die Antwort ist zu kurz oder nicht wie erwartet aufgebaut).");
 }
 
 void ThrowAllocation() {
-    throw Error(kErrAllocation, "Out of memory: the buffer for the response could not be made.");
+    throw Error(kErrAllocation, "Zu wenig Speicher: Der Puffer für die Antwort konnte nicht angelegt werden.");
 }
 
 void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found) {
-    throw Error(kErrNotPlainFile, "The " + role + " \"" + path + "\" is not a plain file: it is " + found +
-                                      ". It is left as it is; remove it and look up again.");
+    throw Error(kErrNotPlainFile, "Die " + role + " " + Quoted(path) + " ist keine gewöhnliche Datei, sondern " +
+                                      found + ". Sie bleibt, wie sie ist; entfernen Sie sie und suchen Sie erneut.");
 }
+
+void ThrowResponseTooLarge(const std::string& path, long long size) {
+    throw Error(kErrResponseTooLarge, "Die Datei " + Quoted(path) + " ist 2 GiB oder größer und wird nicht gelesen (" +
+                                          std::to_string(size) + " Bytes).");
+}
+
+void ThrowResponseChanged(const std::string& path) {
+    throw Error(kErrResponseChanged, "Die Datei " + Quoted(path) + " ist beim Lesen kürzer geworden.");
+}
+
+std::string Quoted(const std::string& text) { return "„" + text + "“"; }
 
 void ThrowSystemError(std::int32_t code, const std::string& context) {
     throw Error(code, context + ": " + SystemErrorText(code));

@@ -34,12 +34,24 @@ enum ErrorNumber : std::int32_t {
     kErrNotPlainFile = 0x20000007,
 };
 
+// The text of an allocation that failed outside the program's own checks.
+inline constexpr const char* kOutOfMemoryText = "Zu wenig Speicher.";
+
 [[noreturn]] void ThrowOverflow();
 [[noreturn]] void ThrowRange();
 [[noreturn]] void ThrowAllocation();
-// The error for the exchange file `role` at `path`, which is `found` ("a
-// symbolic link", …) instead of a plain file with a single link.
+// The error for the exchange file `role` ("Anfragedatei", "Antwortdatei")
+// at `path`, which is `found` ("ein Ordner", …) instead of a plain file
+// with a single link.
 [[noreturn]] void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found);
+
+// The response file at `path` is `size` bytes, 2 GiB or more; or it held
+// fewer bytes than its size promised.
+[[noreturn]] void ThrowResponseTooLarge(const std::string& path, long long size);
+[[noreturn]] void ThrowResponseChanged(const std::string& path);
+
+// `text` in German quotation marks, as the program's messages quote paths.
+std::string Quoted(const std::string& text);
 
 // The system's text for a system error number (strerror on POSIX,
 // FormatMessage on Windows), without a trailing line break.

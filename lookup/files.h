@@ -27,6 +27,10 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path);
 // Deletes the file at `path`; a file that does not exist is an error.
 void RemoveFile(const std::string& path);
 
+// The exchange files' names in the program's messages.
+inline constexpr const char* kRequestRole = "Anfragedatei";
+inline constexpr const char* kResponseRole = "Antwortdatei";
+
 // How an exchange file is opened: for reading, or for writing from its
 // start, created when missing and emptied when present.
 enum class ExchangeAccess { kRead, kWriteNew };

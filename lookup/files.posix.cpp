@@ -15,17 +15,15 @@
 namespace keil {
 namespace {
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 // What stands in the file system instead of a plain file with a single
 // link, or "" for a plain file with a single link.
 std::string Oddity(const struct stat& info) {
-    if (S_ISLNK(info.st_mode)) return "a symbolic link";
-    if (S_ISDIR(info.st_mode)) return "a folder";
-    if (S_ISFIFO(info.st_mode)) return "a named pipe";
-    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "a device";
-    if (!S_ISREG(info.st_mode)) return "neither a file nor a folder";
-    if (info.st_nlink != 1) return "a file with " + std::to_string(info.st_nlink) + " links";
+    if (S_ISLNK(info.st_mode)) return "eine symbolische Verknüpfung";
+    if (S_ISDIR(info.st_mode)) return "ein Ordner";
+    if (S_ISFIFO(info.st_mode)) return "eine benannte Pipe";
+    if (S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)) return "ein Gerät";
+    if (!S_ISREG(info.st_mode)) return "weder Datei noch Ordner";
+    if (info.st_nlink != 1) return "eine Datei mit " + std::to_string(info.st_nlink) + " festen Links";
     return "";
 }
 
@@ -36,47 +34,43 @@ UniqueFd OpenExchangeFile(const std::string& path, ExchangeAccess access, const 
     // Neither follows a symbolic link nor waits for the other end of a pipe;
     // truncates only once the file is known to be a plain one.
     const int flags = (write ? O_WRONLY | O_CREAT : O_RDONLY) | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
-    const std::string what = "the " + role + " " + Quoted(path);
+    const std::string what = "Die " + role + " " + Quoted(path);
     UniqueFd fd(::open(path.c_str(), flags, 0666));
     struct stat info {};
     if (!fd.valid()) {
         const int error = errno;
         if (::lstat(path.c_str(), &info) == 0 && !Oddity(info).empty()) ThrowNotPlainFile(role, path, Oddity(info));
-        ThrowSystemError(error, "Cannot open " + what + (write ? " for writing" : " for reading"));
+        ThrowSystemError(error, what + (write ? " kann nicht zum Schreiben" : " kann nicht zum Lesen") + " geöffnet werden");
     }
-    if (::fstat(fd.get(), &info) != 0) ThrowSystemError(errno, "Cannot query " + what);
+    if (::fstat(fd.get(), &info) != 0) ThrowSystemError(errno, what + " kann nicht abgefragt werden");
     if (!Oddity(info).empty()) ThrowNotPlainFile(role, path, Oddity(info));
-    if (write && ::ftruncate(fd.get(), 0) != 0) ThrowSystemError(errno, "Cannot empty " + what);
+    if (write && ::ftruncate(fd.get(), 0) != 0) ThrowSystemError(errno, what + " kann nicht geleert werden");
     const int status = ::fcntl(fd.get(), F_GETFL);
     if (status == -1 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) == -1) {
-        ThrowSystemError(errno, "Cannot open " + what);
+        ThrowSystemError(errno, what + " kann nicht geöffnet werden");
     }
     return fd;
 }
 
 void WriteRequestFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    UniqueFd fd = OpenExchangeFile(path, ExchangeAccess::kWriteNew, "request file");
+    UniqueFd fd = OpenExchangeFile(path, ExchangeAccess::kWriteNew, kRequestRole);
     std::size_t done = 0;
     while (done < bytes.size()) {
         const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowSystemError(errno, "Cannot write " + Quoted(path));
+            ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
         }
         done += static_cast<std::size_t>(n);
     }
-    if (fd.close() != 0 && errno != EINTR) ThrowSystemError(errno, "Cannot write " + Quoted(path));
+    if (fd.close() != 0 && errno != EINTR) ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
 }
 
 std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
-    const UniqueFd fd = OpenExchangeFile(path, ExchangeAccess::kRead, "response file");
+    const UniqueFd fd = OpenExchangeFile(path, ExchangeAccess::kRead, kResponseRole);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) ThrowSystemError(errno, "Cannot query the size of " + Quoted(path));
-    if (info.st_size > std::numeric_limits<std::int32_t>::max()) {
-        throw Error(kErrResponseTooLarge,
-                    "The file " + Quoted(path) + " is 2 GiB or larger and is not read (" +
-                        std::to_string(info.st_size) + " bytes).");
-    }
+    if (::fstat(fd.get(), &info) != 0) ThrowSystemError(errno, "Die Größe von " + Quoted(path) + " kann nicht abgefragt werden");
+    if (info.st_size > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path, info.st_size);
     const auto size = static_cast<std::size_t>(info.st_size);
 
     std::vector<std::uint8_t> buffer;
@@ -90,19 +84,16 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
         const ssize_t n = ::read(fd.get(), buffer.data() + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowSystemError(errno, "Cannot read " + Quoted(path));
+            ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht gelesen werden");
         }
-        if (n == 0) {
-            throw Error(kErrResponseChanged, "The file " + Quoted(path) +
-                                                 " became shorter while it was read.");
-        }
+        if (n == 0) ThrowResponseChanged(path);
         done += static_cast<std::size_t>(n);
     }
     return buffer;
 }
 
 void RemoveFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) ThrowSystemError(errno, "Cannot delete " + Quoted(path));
+    if (::unlink(path.c_str()) != 0) ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht gelöscht werden");
 }
 
 }  // namespace keil

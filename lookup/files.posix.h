@@ -7,7 +7,7 @@
 
 namespace keil {
 
-// Opens the exchange file `role` ("request file", "response file") at
+// Opens the exchange file `role` (kRequestRole, kResponseRole) at
 // `path` as a plain file with a single link, without following a symbolic
 // link and without blocking, and empties it for kWriteNew once it is known
 // to be one. The descriptor is close-on-exec and blocking.

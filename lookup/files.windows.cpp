@@ -10,8 +10,6 @@
 namespace keil {
 namespace {
 
-std::string Quoted(const std::string& path) { return "\"" + path + "\""; }
-
 // A chunk that fits the DWORD count of ReadFile and WriteFile.
 DWORD Chunk(std::size_t remaining) {
     return static_cast<DWORD>(std::min<std::size_t>(remaining, std::size_t{1} << 30));
@@ -20,9 +18,9 @@ DWORD Chunk(std::size_t remaining) {
 // What stands in the file system instead of a plain file with a single
 // link, or "" for a plain file with a single link.
 std::string Oddity(DWORD attributes, DWORD links) {
-    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "a link (a reparse point)";
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "a folder";
-    if (links != 1) return "a file with " + std::to_string(links) + " links";
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "eine Verknüpfung (ein Analysepunkt)";
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "ein Ordner";
+    if (links != 1) return "eine Datei mit " + std::to_string(links) + " festen Links";
     return "";
 }
 
@@ -32,7 +30,7 @@ UniqueHandle OpenExchangeFile(const std::string& path, ExchangeAccess access, co
                               bool inheritable) {
     const bool write = access == ExchangeAccess::kWriteNew;
     const std::wstring wide = WideFromUtf8(path);
-    const std::string what = "the " + role + " " + Quoted(path);
+    const std::string what = "Die " + role + " " + Quoted(path);
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, inheritable ? TRUE : FALSE};
     // Shared for deleting too: a process that the lookup program leaves
     // behind (a console host, a child of its own) may hold its copy of the
@@ -49,43 +47,39 @@ UniqueHandle OpenExchangeFile(const std::string& path, ExchangeAccess access, co
         if (attributes != INVALID_FILE_ATTRIBUTES && !Oddity(attributes, 1).empty()) {
             ThrowNotPlainFile(role, path, Oddity(attributes, 1));
         }
-        ThrowSystemError(error, "Cannot open " + what + (write ? " for writing" : " for reading"));
+        ThrowSystemError(error, what + (write ? " kann nicht zum Schreiben" : " kann nicht zum Lesen") + " geöffnet werden");
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info)) ThrowSystemError(LastError(), "Cannot query " + what);
-    if (::GetFileType(file.get()) != FILE_TYPE_DISK) ThrowNotPlainFile(role, path, "a device or a pipe");
+    if (!::GetFileInformationByHandle(file.get(), &info)) ThrowSystemError(LastError(), what + " kann nicht abgefragt werden");
+    if (::GetFileType(file.get()) != FILE_TYPE_DISK) ThrowNotPlainFile(role, path, "ein Gerät oder eine Pipe");
     const std::string oddity = Oddity(info.dwFileAttributes, info.nNumberOfLinks);
     if (!oddity.empty()) ThrowNotPlainFile(role, path, oddity);
-    if (write && !::SetEndOfFile(file.get())) ThrowSystemError(LastError(), "Cannot empty " + what);
+    if (write && !::SetEndOfFile(file.get())) ThrowSystemError(LastError(), what + " kann nicht geleert werden");
     return file;
 }
 
 void WriteRequestFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kWriteNew, "request file");
+    UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kWriteNew, kRequestRole);
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD written = 0;
         if (!::WriteFile(file.get(), bytes.data() + done, Chunk(bytes.size() - done), &written, nullptr)) {
-            ThrowSystemError(LastError(), "Cannot write " + Quoted(path));
+            ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
         }
         done += written;
     }
     // Closed here, where its result counts: the data may only reach the
     // disk now.
-    if (!::CloseHandle(file.release())) ThrowSystemError(LastError(), "Cannot write " + Quoted(path));
+    if (!::CloseHandle(file.release())) ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
 }
 
 std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
-    const UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kRead, "response file");
+    const UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kRead, kResponseRole);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) {
-        ThrowSystemError(LastError(), "Cannot query the size of " + Quoted(path));
+        ThrowSystemError(LastError(), "Die Größe von " + Quoted(path) + " kann nicht abgefragt werden");
     }
-    if (size.QuadPart > std::numeric_limits<std::int32_t>::max()) {
-        throw Error(kErrResponseTooLarge, "The file " + Quoted(path) +
-                                              " is 2 GiB or larger and is not read (" +
-                                              std::to_string(size.QuadPart) + " bytes).");
-    }
+    if (size.QuadPart > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path, size.QuadPart);
     std::vector<std::uint8_t> buffer;
     try {
         buffer.resize(static_cast<std::size_t>(size.QuadPart));
@@ -96,11 +90,9 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
     while (done < buffer.size()) {
         DWORD read = 0;
         if (!::ReadFile(file.get(), buffer.data() + done, Chunk(buffer.size() - done), &read, nullptr)) {
-            ThrowSystemError(LastError(), "Cannot read " + Quoted(path));
+            ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht gelesen werden");
         }
-        if (read == 0) {
-            throw Error(kErrResponseChanged, "The file " + Quoted(path) + " became shorter while it was read.");
-        }
+        if (read == 0) ThrowResponseChanged(path);
         done += read;
     }
     return buffer;
@@ -108,7 +100,7 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
 
 void RemoveFile(const std::string& path) {
     if (!::DeleteFileW(WideFromUtf8(path).c_str())) {
-        ThrowSystemError(LastError(), "Cannot delete " + Quoted(path));
+        ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht gelöscht werden");
     }
 }
 

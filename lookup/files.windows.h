@@ -7,7 +7,7 @@
 
 namespace keil {
 
-// Opens the exchange file `role` ("request file", "response file") at
+// Opens the exchange file `role` (kRequestRole, kResponseRole) at
 // `path` as a plain file with a single link, never what a link or other
 // reparse point leads to, and empties it for kWriteNew once it is known to
 // be one. `inheritable` lets a started program have the handle.

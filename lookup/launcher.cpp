@@ -13,15 +13,15 @@ CommandParts SplitCommandLine(const std::string& commandLine) {
     const auto input = commandLine.find(" <");
     const auto output = commandLine.rfind(" >");
     if (input == std::string::npos || output == std::string::npos || output < input + 2) {
-        throw Error(kErrCommandLine, "The command line \"" + commandLine +
-                                         "\" does not have the form PROGRAM <INPUT >OUTPUT.");
+        throw Error(kErrCommandLine, "Die Befehlszeile " + Quoted(commandLine) +
+                                         " hat nicht die Form PROGRAMM <EINGABE >AUSGABE.");
     }
     CommandParts parts{commandLine.substr(0, input),
                        commandLine.substr(input + 2, output - input - 2),
                        commandLine.substr(output + 2)};
     if (parts.program.empty() || parts.input.empty() || parts.output.empty()) {
-        throw Error(kErrCommandLine, "The command line \"" + commandLine +
-                                         "\" lacks the program, its input or its output.");
+        throw Error(kErrCommandLine, "Der Befehlszeile " + Quoted(commandLine) +
+                                         " fehlt das Programm, die Eingabe oder die Ausgabe.");
     }
     return parts;
 }

@@ -28,7 +28,7 @@ public:
 
 private:
     static void Check(int rc) {
-        if (rc != 0) ThrowSystemError(rc, "Cannot prepare the start of the lookup program");
+        if (rc != 0) ThrowSystemError(rc, "Der Start des Suchprogramms kann nicht vorbereitet werden");
     }
     posix_spawn_file_actions_t actions_{};
 };
@@ -55,7 +55,7 @@ public:
 
 private:
     static void Check(int rc) {
-        if (rc != 0) ThrowSystemError(rc, "Cannot prepare the start of the lookup program");
+        if (rc != 0) ThrowSystemError(rc, "Der Start des Suchprogramms kann nicht vorbereitet werden");
     }
     posix_spawnattr_t attr_{};
 };
@@ -74,8 +74,8 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
 
     // Both files are opened close-on-exec; dup2 in the child clears the flag
     // on the copies at 0 and 1 only.
-    const UniqueFd input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, "request file");
-    const UniqueFd output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, "response file");
+    const UniqueFd input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, kRequestRole);
+    const UniqueFd output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, kResponseRole);
 
     SpawnFileActions actions;
     actions.Dup2(input.get(), STDIN_FILENO);
@@ -92,7 +92,7 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
     // that failed, so a program that cannot start leaves no process.
     const int rc = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), argv, environ);
     if (rc != 0) {
-        ThrowSystemError(rc, "Cannot start the lookup program \"" + parts.program + "\"");
+        ThrowSystemError(rc, "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
     }
     return LaunchedProcess(pid, 0);
 }

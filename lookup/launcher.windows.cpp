@@ -32,7 +32,7 @@ public:
 
 private:
     [[noreturn]] static void Fail() {
-        ThrowSystemError(LastError(), "Cannot prepare the start of the lookup program");
+        ThrowSystemError(LastError(), "Der Start des Suchprogramms kann nicht vorbereitet werden");
     }
     std::vector<HANDLE> handles_;
     std::vector<char> storage_;
@@ -50,8 +50,8 @@ LaunchedProcess::~LaunchedProcess() {
 
 LaunchedProcess StartProgram(const std::string& commandLine) {
     const CommandParts parts = SplitCommandLine(commandLine);
-    const UniqueHandle input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, "request file", true);
-    const UniqueHandle output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, "response file", true);
+    const UniqueHandle input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, kRequestRole, true);
+    const UniqueHandle output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, kResponseRole, true);
     const HandleList inherited({input.get(), output.get()});
 
     STARTUPINFOEXW startup{};
@@ -69,7 +69,7 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
     if (!::CreateProcessW(program.c_str(), arguments.data(), nullptr, nullptr, TRUE,
                           EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS, nullptr, nullptr,
                           &startup.StartupInfo, &process)) {
-        ThrowSystemError(LastError(), "Cannot start the lookup program \"" + parts.program + "\"");
+        ThrowSystemError(LastError(), "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
     }
     ::CloseHandle(process.hThread);
     return LaunchedProcess(process.dwProcessId, reinterpret_cast<std::intptr_t>(process.hProcess));

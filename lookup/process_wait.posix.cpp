@@ -51,7 +51,7 @@ std::int32_t WaitForChildExit(std::int32_t processId) {
         if (rc == processId) return ExitCodeFromStatus(status);
         if (rc < 0 && errno == EINTR) continue;
         if (rc < 0 && errno == ECHILD) return kCannotOpen;
-        ThrowSystemError(errno, "Waiting for the lookup program failed");
+        ThrowSystemError(errno, "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
 }
 
@@ -71,7 +71,7 @@ std::int32_t WaitForProcessExit(std::int32_t processId) {
         const int rc = ::poll(&entry, 1, -1);
         if (rc > 0) break;
         if (rc == 0 || errno == EINTR) continue;
-        ThrowSystemError(errno, "Waiting for the lookup program failed");
+        ThrowSystemError(errno, "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
 
     // Take the exit code. For our own child this also reaps it, so no

@@ -13,7 +13,7 @@ std::int32_t WaitForProcessExit(std::int32_t processId) {
     if (process.get() == nullptr) return -1;
 
     if (::WaitForSingleObject(process.get(), kInfinite) == kWaitFailed) {
-        ThrowSystemError(LastError(), "Waiting for the lookup program failed");
+        ThrowSystemError(LastError(), "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
     DWORD exitCode = 0;
     ::GetExitCodeProcess(process.get(), &exitCode);

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTranslator>
 #include <new>
 #include <optional>
 #include <utility>
@@ -45,6 +48,15 @@ protected:
 };
 
 }  // namespace
+
+bool InstallQtTranslations() {
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(QLocale::system(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
+}
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent),
@@ -118,9 +130,9 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
         try {
             handler(*this);
         } catch (const keil::Error& e) {
-            failure.emplace(e.number(), QString::fromLocal8Bit(e.text()));
+            failure.emplace(e.number(), QString::fromUtf8(e.text()));
         } catch (const std::bad_alloc&) {
-            failure.emplace(keil::kErrAllocation, "Out of memory.");
+            failure.emplace(keil::kErrAllocation, keil::kOutOfMemoryText);
         }
     }
     if (failure) ShowErrorAndQuit(failure->first, failure->second);
@@ -128,7 +140,7 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
 
 void frmMain::ShowErrorAndQuit(std::int32_t number, const QString& text) {
     QMessageBox box(QMessageBox::Critical, windowTitle(),
-                    QStringLiteral("Error %1: %2").arg(number).arg(text), QMessageBox::Ok, this);
+                    QStringLiteral("Fehler %1: %2").arg(number).arg(text), QMessageBox::Ok, this);
     box.setObjectName("errorBox");
     // Lets the user select and copy the message, for a report of the fault.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

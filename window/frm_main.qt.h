@@ -9,6 +9,11 @@
 class QPlainTextEdit;
 class QPushButton;
 
+// Installs Qt's own translations for the user's language, so that the
+// words Qt itself writes (the result box's context menu, the message box's
+// button) are in that language too. Returns whether there were any.
+bool InstallQtTranslations();
+
 // The program's one window: two record buttons and the result box. It is
 // the window that lookups run on, and the place where their errors end the
 // program.

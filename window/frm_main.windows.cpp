@@ -41,11 +41,11 @@ frmMain::frmMain(HINSTANCE instance) {
     windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
-    if (::RegisterClassExW(&windowClass) == 0) ThrowWindowError("Cannot register the main window");
+    if (::RegisterClassExW(&windowClass) == 0) ThrowWindowError("Das Hauptfenster kann nicht angemeldet werden");
 
     frm_ = ::CreateWindowExW(0, kClassName, Wide(kCaption), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
-    if (frm_ == nullptr) ThrowWindowError("Cannot create the main window");
+    if (frm_ == nullptr) ThrowWindowError("Das Hauptfenster kann nicht angelegt werden");
 
     const int dpi = static_cast<int>(DotsPerInch(frm_));
     const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
@@ -59,7 +59,7 @@ frmMain::frmMain(HINSTANCE instance) {
         HWND hwnd = ::CreateWindowExW(exStyle, kind, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
                                       px(r.left), px(r.top), px(r.width), px(r.height), frm_,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (hwnd == nullptr) ThrowWindowError("Cannot create a control of the main window");
+        if (hwnd == nullptr) ThrowWindowError("Ein Steuerelement des Hauptfensters kann nicht angelegt werden");
         return hwnd;
     };
     cmdRecord1_ = control(L"BUTTON", Wide(kRecord1Caption), BS_PUSHBUTTON, 0, kRecord1, kIdRecord1);
@@ -130,7 +130,7 @@ void frmMain::SetRecord2Enabled(bool enabled) { ::EnableWindow(cmdRecord2_, enab
 void frmMain::SetResultText(const std::u16string& text) {
     const std::u16string shown = keil::DisplayTextFromBlock(text, u"\r\n");
     if (!::SetWindowTextW(txtResult_, reinterpret_cast<const wchar_t*>(shown.c_str()))) {
-        ThrowWindowError("Cannot set the text of the result box");
+        ThrowWindowError("Der Text des Ergebnisfelds kann nicht gesetzt werden");
     }
 }
 
@@ -146,7 +146,7 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     } catch (const keil::Error& e) {
         failure.emplace(e.number(), e.text());
     } catch (const std::bad_alloc&) {
-        failure.emplace(keil::kErrAllocation, "Out of memory.");
+        failure.emplace(keil::kErrAllocation, keil::kOutOfMemoryText);
     }
     ::SetCursor(previous);
     // Clicks and keys given while the lookup held the window are dropped,
@@ -160,7 +160,7 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
 }
 
 void ShowErrorBox(HWND owner, std::int32_t number, const std::string& text) {
-    const std::wstring message = L"Error " + std::to_wstring(number) + L": " + keil::WideFromUtf8(text);
+    const std::wstring message = L"Fehler " + std::to_wstring(number) + L": " + keil::WideFromUtf8(text);
     ::MessageBoxW(owner, message.c_str(), Wide(keil::layout::kCaption), MB_OK | MB_ICONERROR);
 }
 

@@ -69,7 +69,7 @@ else
   x import -window "$box" "${screenshot%.png}-error.png"
   if [ "${KEIL_E2E_COPY_BOX:-1}" = 1 ]; then
     message=$(copy_text "$box" 100 30 || true)
-    if grep -q "Error 536870914: Out of range" <<<"$message"; then
+    if grep -q "Fehler 536870914: Außerhalb des Bereichs" <<<"$message"; then
       pass "range error shown"
     else
       fail "message box says: $message"

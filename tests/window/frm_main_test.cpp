@@ -3,6 +3,7 @@
 // end-to-end test's to show.
 
 #include <QApplication>
+#include <QMenu>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -52,6 +53,10 @@ private slots:
             QVERIFY(button->isEnabled() && !button->isDefault() && !button->autoDefault());
         }
         QVERIFY(window.txtResult->toPlainText().isEmpty() && !window.txtResult->isReadOnly());
+        // Qt's own words come in the user's language.
+        QVERIFY(InstallQtTranslations());
+        const std::unique_ptr<QMenu> menu(window.txtResult->createStandardContextMenu());
+        QCOMPARE(menu->actions().at(0)->text(), QString("&Rückgängig\tStrg+Z"));
         QCOMPARE(window.txtResult->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(window.txtResult->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(window.txtResult->lineWrapMode(), QPlainTextEdit::WidgetWidth);
@@ -123,9 +128,12 @@ private slots:
         QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
     }
 
-    // The message box of an error, and the program's end once it is closed.
+    // The message box of an error, in German throughout under the German
+    // locale that ctest gives this test, and the program's end once it is
+    // closed.
     void errorIsShownAndEndsTheProgram() {
-        PrepareResponse(std::string(9, '\n'));
+        PrepareResponse(SampleScreen());
+        std::filesystem::remove(InFolder("Lief-adr.exe"));
         ProbeWindow window;
         window.show();
         QString box;
@@ -139,7 +147,8 @@ private slots:
         closer.start(10);
         QTimer::singleShot(0, [&] { QTest::mouseClick(window.cmdRecord1, Qt::LeftButton); });
         QCOMPARE(QApplication::exec(), 1);
-        QVERIFY2(box.startsWith("Der Keilbrecher|Error 536870914: Out of range") && box.endsWith("|shown"), qPrintable(box));
+        QCOMPARE(box, QString::fromStdString("Der Keilbrecher|Fehler 2: Das Suchprogramm „" + InFolder("Lief-adr.exe") +
+                                             "“ kann nicht gestartet werden: Datei oder Verzeichnis nicht gefunden|shown"));
         QVERIFY(!window.isVisible());
     }
 };
