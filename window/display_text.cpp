@@ -9,7 +9,11 @@ std::u16string DisplayTextFromBlock(std::u16string_view block, std::u16string_vi
     constexpr char16_t kDel = 0x7F;
     constexpr char16_t kControlPictures = 0x2400;
     constexpr char16_t kDeletePicture = 0x2421;
-    constexpr char16_t kReplacement = 0xFFFD;
+    // Bytes 0x80 to 0x9F as the lookup program means them: the characters
+    // of Windows-1252, and the replacement character for the five bytes
+    // that it leaves unassigned.
+    constexpr std::u16string_view kWindows1252 =
+        u"€\uFFFD‚ƒ„…†‡ˆ‰Š‹Œ\uFFFDŽ\uFFFD\uFFFD‘’“”•–—˜™š›œ\uFFFDžŸ";
 
     std::u16string text;
     text.reserve(block.size());
@@ -25,7 +29,7 @@ std::u16string DisplayTextFromBlock(std::u16string_view block, std::u16string_vi
         } else if (c == kDel) {
             text += kDeletePicture;
         } else if (c >= 0x80 && c < 0xA0) {
-            text += kReplacement;
+            text += kWindows1252[c - 0x80];
         } else {
             text += c;
         }
