@@ -1,6 +1,6 @@
 # Packages: a Debian package of the Linux program (cpack -G DEB on the
-# release build) and a ZIP of the Windows program (cpack -G ZIP on the
-# Windows build).
+# release build), and a ZIP and an MSI of the Windows program (cpack -G ZIP
+# and wixl on the Windows build).
 set(CPACK_PACKAGE_NAME keilbrecher)
 set(CPACK_PACKAGE_VENDOR "Der Keilbrecher")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
@@ -13,6 +13,21 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME "keilbrecher-${PROJECT_VERSION}-windows-x64")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
   install(FILES packaging/README-windows.txt DESTINATION . RENAME README.txt)
+  # The MSI for admins, made by wixl from the WiX source in packaging/:
+  # `cmake --build --preset windows --target msi`.
+  find_program(KEIL_WIXL wixl)
+  if(KEIL_WIXL AND KEIL_BUILD_WINDOW)
+    set(_dir "${CMAKE_BINARY_DIR}/msi")
+    set(_msi "${CMAKE_BINARY_DIR}/${CPACK_PACKAGE_FILE_NAME}.msi")
+    configure_file(packaging/keilbrecher.wxs.in "${_dir}/keilbrecher.wxs" @ONLY)
+    add_custom_command(OUTPUT "${_msi}"
+      COMMAND "${CMAKE_STRIP}" -o "${_dir}/keilbrecher.exe" "$<TARGET_FILE:keilbrecher>"
+      COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/window/keilbrecher.ico" "${_dir}"
+      COMMAND "${KEIL_WIXL}" -a x64 -o "${_msi}" keilbrecher.wxs
+      WORKING_DIRECTORY "${_dir}"
+      DEPENDS keilbrecher "${_dir}/keilbrecher.wxs" VERBATIM)
+    add_custom_target(msi DEPENDS "${_msi}")
+  endif()
 else()
   include(GNUInstallDirs)
   set(CPACK_GENERATOR DEB)
@@ -21,6 +36,8 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # Qt's own words (context menu, message box button) in the user's language.
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "Der Keilbrecher shows one of the two supplier address records that\nthe lookup program /c/fibu/Lief-adr.exe keeps, in a small window.")

@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
 # Builds the packages: the Debian package of the Linux program from the
-# release build (build/release/keilbrecher_*.deb) and the ZIP of the
-# Windows program from the Windows build (build/windows/keilbrecher-*.zip).
+# release build (build/release/keilbrecher_*.deb), and the ZIP and the MSI
+# of the Windows program from the Windows build
+# (build/windows/keilbrecher-*-windows-x64.zip and .msi).
 #
 # With --check, what CI runs as root, it also has lintian check the .deb,
 # installs it with apt-get, starts the installed program on a virtual X
 # server and sees its window, removes the package again, and checks what
-# the ZIP holds.
+# the ZIP holds. The MSI's properties are checked with msiinfo; under Wine,
+# in a fresh prefix, it is installed silently, the installed program shows
+# its window, and it is removed silently again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
@@ -18,6 +21,7 @@ cpack --preset deb
 cmake --preset windows
 cmake --build --preset windows
 cpack --preset windows-zip
+cmake --build --preset windows --target msi
 
 [ "${1:-}" = --check ] || exit 0
 deb=$(ls build/release/keilbrecher_*.deb)
@@ -30,3 +34,32 @@ trap 'apt-get remove -y -q keilbrecher > /dev/null' EXIT
 xvfb-run -a tests/e2e/installed_window.sh /usr/bin/keilbrecher
 [ "$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')" = "README.txt keilbrecher.exe " ]
 echo "ok: $zip holds keilbrecher.exe and README.txt"
+
+msi=$(ls build/windows/keilbrecher-*-windows-x64.msi)
+version=${msi#build/windows/keilbrecher-}
+version=${version%-windows-x64.msi}
+properties=$(msiinfo export "$msi" Property | tr -d '\r')
+for want in "ProductName	Der Keilbrecher" "ProductVersion	$version" "Manufacturer	Der Keilbrecher" \
+            "UpgradeCode	{C2CD38F1-4128-4BA7-85E1-B50DC49AB68A}" "ALLUSERS	1"; do
+  grep -qxF "$want" <<<"$properties" || { echo "FAIL: $msi lacks the property ${want/	/=}"; exit 1; }
+done
+echo "ok: $msi is Der Keilbrecher $version for the whole machine, with its fixed upgrade code"
+
+prefix=$PWD/build/windows/msi-prefix
+cmake/fresh-wine-prefix.sh "$prefix"
+program_files="$prefix/drive_c/Program Files/Der Keilbrecher"
+# Wine's msiexec puts a shortcut for all users into the installing user's
+# Start menu; Windows puts it into the Start menu of all users.
+shortcuts() { find "$prefix/drive_c/users" "$prefix/drive_c/ProgramData" -name 'Der Keilbrecher.lnk' 2>/dev/null; }
+cmake/wine-run.sh "$prefix" msiexec /i "Z:${PWD}/$msi" /qn
+[ -f "$program_files/keilbrecher.exe" ] && [ -n "$(shortcuts)" ] || { echo "FAIL: the MSI did not install the program and its Start menu entry"; exit 1; }
+echo "ok: msiexec /i /qn installs keilbrecher.exe and the Start menu entry"
+# The installer's wineserver ran without a display; the window needs one
+# started on the virtual X server. Wine says so when it cannot connect.
+WINEPREFIX=$prefix wineserver -w
+WINEDEBUG=-all,+winediag xvfb-run -a tests/e2e/installed_window.sh \
+  cmake/wine-run.sh "$prefix" 'C:\Program Files\Der Keilbrecher\keilbrecher.exe'
+WINEPREFIX=$prefix wineserver -w
+cmake/wine-run.sh "$prefix" msiexec /x "Z:${PWD}/$msi" /qn
+[ ! -e "$program_files/keilbrecher.exe" ] && [ -z "$(shortcuts)" ] || { echo "FAIL: msiexec /x left the program or its Start menu entry"; exit 1; }
+echo "ok: msiexec /x /qn removes the program and the Start menu entry"

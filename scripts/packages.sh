@@ -5,9 +5,9 @@ KEIL_PACKAGES=(
   g++ cmake ninja-build pkg-config
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  qt6-base-dev fonts-dejavu-core
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-core locales
   xvfb xauth xdotool xclip imagemagick x11-utils
-  librsvg2-bin icoutils lintian dpkg-dev
+  librsvg2-bin icoutils lintian dpkg-dev wixl msitools
   mingw-w64 wine wine64 fonts-wine
   libxrender1 libxfixes3 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1
 )
