@@ -6,6 +6,7 @@
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QTranslator>
 #include <new>
@@ -23,12 +24,19 @@ QString FromUtf16(std::u16string_view text) {
 }
 
 // Holds the window for the length of a lookup: shows the busy pointer and
-// drops every click and key that arrives meanwhile, so that nothing given
-// during the lookup is replayed when the window takes input again.
+// drops every click, key and input method event that arrives meanwhile, so
+// that nothing given during the lookup is replayed when the window takes
+// input again.
 class HeldWindow : public QObject {
 public:
-    HeldWindow() {
+    explicit HeldWindow(QWidget* window) : focus_(QApplication::focusWidget()) {
         qApp->installEventFilter(this);
+        // The keyboard focus waits on the window itself, where no input
+        // method works. An input method takes the keys before this filter
+        // sees them and hands their text back once the hold has ended, and
+        // the focus would otherwise move on to the result box as soon as
+        // the focused button is disabled.
+        window->setFocus(Qt::OtherFocusReason);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         // Brings the busy pointer to the screen before the thread blocks.
         QGuiApplication::sync();
@@ -38,13 +46,19 @@ public:
         // Takes in, and drops, what the window system queued during the
         // lookup, before the filter goes.
         QGuiApplication::sync();
+        if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::OtherFocusReason);
         qApp->removeEventFilter(this);
     }
     HeldWindow(const HeldWindow&) = delete;
     HeldWindow& operator=(const HeldWindow&) = delete;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override { return event->isInputEvent(); }
+    bool eventFilter(QObject*, QEvent* event) override {
+        return event->isInputEvent() || event->type() == QEvent::InputMethod;
+    }
+
+private:
+    QPointer<QWidget> focus_;
 };
 
 }  // namespace
@@ -126,7 +140,7 @@ void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     std::optional<std::pair<std::int32_t, QString>> failure;
     {
-        HeldWindow held;
+        HeldWindow held(this);
         try {
             handler(*this);
         } catch (const keil::Error& e) {

@@ -28,10 +28,12 @@ public:
     void SetResultText(const std::u16string& text) override {
         buttonsEnabledDuringRun = cmdRecord1->isEnabled() || cmdRecord2->isEnabled();
         busyPointerDuringRun = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        focusDuringRun = QApplication::focusWidget();
         frmMain::SetResultText(text);
     }
     bool buttonsEnabledDuringRun = true;
     bool busyPointerDuringRun = false;
+    QWidget* focusDuringRun = nullptr;
 };
 
 QString Shown(const std::string& block) { return QString::fromLatin1(block).replace("\r\n", "\n"); }
@@ -113,6 +115,7 @@ private slots:
     void clickLooksUpTheRecord() {
         ProbeWindow window;
         window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClicks(window.txtResult, "getippt");
         for (const auto& [button, request] : {std::pair{window.cmdRecord1, "adr\r1"}, {window.cmdRecord2, "adr\r2"}}) {
             PrepareResponse(SampleScreen("M\xFCller GmbH"));
@@ -120,6 +123,9 @@ private slots:
             QCOMPARE(ReadFileBytes(InFolder("fake-request.bin")), std::string(request));
             QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
             QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);
+            // No input method works on the window itself; the focus goes back.
+            QCOMPARE(window.focusDuringRun, &window);
+            QCOMPARE(QApplication::focusWidget(), button);
             QCOMPARE(QApplication::overrideCursor(), nullptr);
             QVERIFY(window.cmdRecord1->isEnabled() && window.cmdRecord2->isEnabled());
         }
