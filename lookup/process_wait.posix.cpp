@@ -61,8 +61,12 @@ std::int32_t WaitForProcessExit(std::int32_t processId) {
     if (processId <= 0) return kCannotOpen;
     UniqueFd pidfd(PidfdOpen(processId));
     if (!pidfd.valid()) {
-        if (errno == ENOSYS) return WaitForChildExit(processId);
-        return kCannotOpen;
+        // No process has this ID. Any other failure (a kernel without
+        // process file descriptors, a sandbox that refuses them, no
+        // descriptor or memory left) must not end the wait early: waitpid
+        // still waits for our own child.
+        if (errno == ESRCH) return kCannotOpen;
+        return WaitForChildExit(processId);
     }
 
     // Wait without a time limit; a signal handled meanwhile does not end it.

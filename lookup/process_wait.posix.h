@@ -4,7 +4,7 @@
 
 namespace keil {
 
-// The wait for systems without process file descriptors: waits for our own
+// The wait where process file descriptors cannot be had: waits for our own
 // child with waitpid and reaps it. Returns -1 when the ID is not a child of
 // ours, otherwise as WaitForProcessExit.
 std::int32_t WaitForChildExit(std::int32_t processId);

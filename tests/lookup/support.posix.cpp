@@ -1,4 +1,8 @@
 #include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/time.h>
@@ -6,6 +10,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <thread>
 
 #include "process_wait.h"
 #include "process_wait.posix.h"
@@ -15,8 +22,36 @@ namespace keil::test {
 
 const Platform kThisPlatform = kPosixOnly;
 const std::int32_t kErrNoFile = ENOENT, kErrNoFolder = ENOENT;
-// With process file descriptors, and with waitpid for systems without them.
-const std::vector<Wait> kWaits = {{"Pidfd", &WaitForProcessExit}, {"Waitpid", &WaitForChildExit}};
+
+namespace {
+
+// The wait in a sandbox whose seccomp filter answers pidfd_open with EPERM:
+// on a thread of its own, whose filter goes with it.
+std::int32_t WaitWithPidfdRefused(std::int32_t processId) {
+    std::int32_t code = 0;
+    std::thread([&] {
+        sock_filter filter[] = {
+            BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+            BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, SYS_pidfd_open, 0, 1),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | EPERM),
+            BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+        };
+        const sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+        if (::prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0 || ::prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) != 0 ||
+            ::syscall(SYS_pidfd_open, ::getpid(), 0) != -1 || errno != EPERM) {
+            std::abort();
+        }
+        code = WaitForProcessExit(processId);
+    }).join();
+    return code;
+}
+
+}  // namespace
+
+// With process file descriptors, with waitpid for systems without them, and
+// where a sandbox refuses them.
+const std::vector<Wait> kWaits = {
+    {"Pidfd", &WaitForProcessExit}, {"Waitpid", &WaitForChildExit}, {"PidfdRefused", &WaitWithPidfdRefused}};
 
 int CountOpenHandles() {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
