@@ -52,6 +52,17 @@ UniqueFd OpenExchangeFile(const std::string& path, ExchangeAccess access, const 
     return fd;
 }
 
+UniqueFd CreateResponseFile(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (!Oddity(info).empty()) ThrowNotPlainFile(kResponseRole, path, Oddity(info));
+        RemoveFile(path);
+    }
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
+    if (!fd.valid()) ThrowSystemError(errno, "Die Antwortdatei " + Quoted(path) + " kann nicht angelegt werden");
+    return fd;
+}
+
 void WriteRequestFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     UniqueFd fd = OpenExchangeFile(path, ExchangeAccess::kWriteNew, kRequestRole);
     std::size_t done = 0;

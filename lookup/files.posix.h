@@ -13,4 +13,11 @@ namespace keil {
 // to be one. The descriptor is close-on-exec and blocking.
 UniqueFd OpenExchangeFile(const std::string& path, ExchangeAccess access, const std::string& role);
 
+// Creates the response file at `path` anew, exclusively, close-on-exec. A
+// file left there by an earlier run must be a plain file with a single
+// link, as every exchange file, and is removed first: a lookup program of
+// that run that still writes into it then writes into a file that is no
+// longer in the folder.
+UniqueFd CreateResponseFile(const std::string& path);
+
 }  // namespace keil

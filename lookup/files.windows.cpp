@@ -58,6 +58,19 @@ UniqueHandle OpenExchangeFile(const std::string& path, ExchangeAccess access, co
     return file;
 }
 
+UniqueHandle CreateResponseFile(const std::string& path, bool inheritable) {
+    const std::wstring wide = WideFromUtf8(path);
+    if (::GetFileAttributesW(wide.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        OpenExchangeFile(path, ExchangeAccess::kRead, kResponseRole);  // only to check what it is
+        RemoveFile(path);
+    }
+    SECURITY_ATTRIBUTES security{sizeof security, nullptr, inheritable ? TRUE : FALSE};
+    UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) ThrowSystemError(LastError(), "Die Antwortdatei " + Quoted(path) + " kann nicht angelegt werden");
+    return file;
+}
+
 void WriteRequestFile(const std::string& path, std::span<const std::uint8_t> bytes) {
     UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kWriteNew, kRequestRole);
     std::size_t done = 0;
@@ -99,7 +112,16 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
 }
 
 void RemoveFile(const std::string& path) {
-    if (!::DeleteFileW(WideFromUtf8(path).c_str())) {
+    // A file that another program holds open (a virus scanner, a backup
+    // tool) keeps its name after DeleteFileW until that handle closes, on
+    // Windows 10 before 1903 and on Windows Server 2016 and 2019; the next
+    // run could not create it then. Renamed first to a name of its own in
+    // the same folder, its name is free at once.
+    static unsigned long long removed = 0;
+    const std::wstring wide = WideFromUtf8(path);
+    const std::wstring doomed = wide + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+                                std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++removed) + L".deleted";
+    if (!::MoveFileExW(wide.c_str(), doomed.c_str(), 0) || !::DeleteFileW(doomed.c_str())) {
         ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht gelöscht werden");
     }
 }

@@ -26,4 +26,9 @@ CommandParts SplitCommandLine(const std::string& commandLine) {
     return parts;
 }
 
+std::string FolderOf(const std::string& program) {
+    const auto separator = program.find_last_of("\\/");
+    return separator == std::string::npos ? "" : program.substr(0, separator + 1);
+}
+
 }  // namespace keil

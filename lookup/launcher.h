@@ -16,6 +16,10 @@ struct CommandParts {
 // both signs, or with an empty part, raises an error.
 CommandParts SplitCommandLine(const std::string& commandLine);
 
+// The folder of a program's path, with its closing separator; "" for a
+// bare name.
+std::string FolderOf(const std::string& program);
+
 // A started program. It keeps what the platform needs so that the process
 // ID cannot name another process until the wait has taken over, and tidies
 // up after the process when it goes.
@@ -36,10 +40,11 @@ private:
 };
 
 // Starts the program of the command line without a shell and without a
-// visible window: standard input from the INPUT file, standard output to
-// the OUTPUT file (created, or truncated when it exists), both of them
-// exchange files that must be plain files (see files.h), standard error
-// inherited. Returns as soon as the program runs. A program that cannot be
+// visible window, in the program's own folder: standard input from the
+// INPUT file, standard output to the OUTPUT file (created anew, see
+// CreateResponseFile), both of them exchange files that must be plain
+// files (see files.h), standard error the one this program has. Returns as
+// soon as the program runs. A program that cannot be
 // started raises an Error with the system's number and text, and leaves no
 // process behind.
 LaunchedProcess StartProgram(const std::string& commandLine);

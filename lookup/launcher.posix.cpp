@@ -24,6 +24,9 @@ public:
 
     void Dup2(int fd, int target) { Check(::posix_spawn_file_actions_adddup2(&actions_, fd, target)); }
     void CloseFrom(int lowest) { Check(::posix_spawn_file_actions_addclosefrom_np(&actions_, lowest)); }
+    void ChangeFolder(const std::string& folder) {
+        if (!folder.empty()) Check(::posix_spawn_file_actions_addchdir_np(&actions_, folder.c_str()));
+    }
     const posix_spawn_file_actions_t* get() const { return &actions_; }
 
 private:
@@ -75,12 +78,14 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
     // Both files are opened close-on-exec; dup2 in the child clears the flag
     // on the copies at 0 and 1 only.
     const UniqueFd input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, kRequestRole);
-    const UniqueFd output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, kResponseRole);
+    const UniqueFd output = CreateResponseFile(parts.output);
 
     SpawnFileActions actions;
     actions.Dup2(input.get(), STDIN_FILENO);
     actions.Dup2(output.get(), STDOUT_FILENO);
     actions.CloseFrom(STDERR_FILENO + 1);
+    // A lookup program that opens its data by a relative name finds it.
+    actions.ChangeFolder(FolderOf(parts.program));
 
     SpawnAttributes attributes;
     attributes.DefaultSignals();

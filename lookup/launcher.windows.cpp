@@ -8,6 +8,10 @@
 namespace keil {
 namespace {
 
+[[noreturn]] void FailToPrepare() {
+    ThrowSystemError(LastError(), "Der Start des Suchprogramms kann nicht vorbereitet werden");
+}
+
 // The attribute list that names the only handles the program inherits.
 class HandleList {
 public:
@@ -16,11 +20,11 @@ public:
         ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
         storage_.resize(size);
         list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
-        if (!::InitializeProcThreadAttributeList(list_, 1, 0, &size)) Fail();
+        if (!::InitializeProcThreadAttributeList(list_, 1, 0, &size)) FailToPrepare();
         initialised_ = true;
         if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
                                          handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
-            Fail();
+            FailToPrepare();
         }
     }
     ~HandleList() {
@@ -31,14 +35,41 @@ public:
     LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
 
 private:
-    [[noreturn]] static void Fail() {
-        ThrowSystemError(LastError(), "Der Start des Suchprogramms kann nicht vorbereitet werden");
-    }
     std::vector<HANDLE> handles_;
     std::vector<char> storage_;
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
     bool initialised_ = false;
 };
+
+// The job that every lookup program runs in. Windows closes it when this
+// program ends, however it ends (a user who closes a window that is not
+// responding ends it in the middle of a run), and the lookup programs in
+// it end with it instead of writing on into a later run's files.
+HANDLE LookupJob() {
+    static const UniqueHandle job = [] {
+        UniqueHandle made(::CreateJobObjectW(nullptr, nullptr));
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        if (!made.valid() ||
+            !::SetInformationJobObject(made.get(), JobObjectExtendedLimitInformation, &limits, sizeof limits)) {
+            FailToPrepare();
+        }
+        return made;
+    }();
+    return job.get();
+}
+
+// This program's standard error as a handle that the lookup program
+// inherits, or none when this program has none.
+UniqueHandle InheritableStandardError() {
+    const HANDLE own = ::GetStdHandle(STD_ERROR_HANDLE);
+    HANDLE copy = nullptr;
+    if (own == nullptr || own == INVALID_HANDLE_VALUE ||
+        !::DuplicateHandle(::GetCurrentProcess(), own, ::GetCurrentProcess(), &copy, 0, TRUE, DUPLICATE_SAME_ACCESS)) {
+        return UniqueHandle();
+    }
+    return UniqueHandle(copy);
+}
 
 }  // namespace
 
@@ -51,8 +82,12 @@ LaunchedProcess::~LaunchedProcess() {
 LaunchedProcess StartProgram(const std::string& commandLine) {
     const CommandParts parts = SplitCommandLine(commandLine);
     const UniqueHandle input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, kRequestRole, true);
-    const UniqueHandle output = OpenExchangeFile(parts.output, ExchangeAccess::kWriteNew, kResponseRole, true);
-    const HandleList inherited({input.get(), output.get()});
+    const UniqueHandle output = CreateResponseFile(parts.output, true);
+    const UniqueHandle error = InheritableStandardError();
+    std::vector<HANDLE> handles{input.get(), output.get()};
+    if (error.valid()) handles.push_back(error.get());
+    const HandleList inherited(std::move(handles));
+    const HANDLE job = LookupJob();
 
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
@@ -60,19 +95,29 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
     startup.StartupInfo.wShowWindow = SW_HIDE;
     startup.StartupInfo.hStdInput = input.get();
     startup.StartupInfo.hStdOutput = output.get();
-    startup.StartupInfo.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    startup.StartupInfo.hStdError = error.get();
     startup.lpAttributeList = inherited.get();
 
     const std::wstring program = WideFromUtf8(parts.program);
+    const std::wstring folder = WideFromUtf8(FolderOf(parts.program));
     std::wstring arguments = L"\"" + program + L"\"";
     PROCESS_INFORMATION process{};
+    // Started suspended, so that it runs in the job from its first
+    // instruction; in its own folder, so that it finds data it opens by a
+    // relative name.
     if (!::CreateProcessW(program.c_str(), arguments.data(), nullptr, nullptr, TRUE,
-                          EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS, nullptr, nullptr,
-                          &startup.StartupInfo, &process)) {
+                          EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS | CREATE_SUSPENDED, nullptr,
+                          folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &process)) {
         ThrowSystemError(LastError(), "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
     }
-    ::CloseHandle(process.hThread);
-    return LaunchedProcess(process.dwProcessId, reinterpret_cast<std::intptr_t>(process.hProcess));
+    const UniqueHandle thread(process.hThread);
+    LaunchedProcess launched(process.dwProcessId, reinterpret_cast<std::intptr_t>(process.hProcess));
+    if (!::AssignProcessToJobObject(job, process.hProcess) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
+        const std::int32_t failure = LastError();
+        ::TerminateProcess(process.hProcess, 1);
+        ThrowSystemError(failure, "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
+    }
+    return launched;
 }
 
 }  // namespace keil

@@ -9,7 +9,7 @@
 //   exit N          end with exit code N (default 0)
 //
 // It copies its standard input to "fake-request.bin", reports how it was
-// started to "fake-report.txt", and appends "run" to "fake-runs.txt" when it
+// started (and whether in its own folder) to "fake-report.txt", and appends "run" to "fake-runs.txt" when it
 // starts and "end" when it is done.
 
 #include <chrono>
@@ -51,7 +51,9 @@ int main(int, char** argv) {
 
     const std::string request = Read(stdin);
     // Taken before any file is opened, which would count otherwise.
-    const std::string started = fake::StartReport();
+    // Started in its own folder, it finds its instructions by a relative name.
+    const std::string started =
+        fake::StartReport() + "folder=" + (std::filesystem::exists("fake-mode.txt") ? "own" : "other") + "\n";
     std::ofstream(folder + "fake-request.bin", std::ios::binary) << request;
     std::ofstream(folder + "fake-report.txt", std::ios::binary) << started;
     std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "run\n";

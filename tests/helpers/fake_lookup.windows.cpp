@@ -12,9 +12,11 @@ void UseBinaryStandardStreams() {
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
-// The launcher names the only handles the program inherits; there is
-// nothing else to report.
-std::string StartReport() { return ""; }
+// The launcher names the only handles the program inherits: whether
+// standard error is one of them is all there is to report.
+std::string StartReport() {
+    return ::GetFileType(::GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN ? "stderr=open\n" : "stderr=none\n";
+}
 
 void GrowStandardOutput(long long size) {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);

@@ -47,6 +47,10 @@ const Scenario kScenarios[] = {
     // The request replaces a longer file in place whole.
     {"LongerRequestFileInPlace", kScreen, "", 0, kBlock, kCompleteRun, kNone,
      [] { WriteFileBytes(RequestFilePath(), "12345678"); }},
+    // A lookup program of an earlier run may still write into the file it
+    // left: the run writes into a new one.
+    {"LongerResponseLeftOver", kScreen, "", 0, kBlock, kCompleteRun, kNone,
+     [] { WriteFileBytes(ResponseFilePath(), SampleScreen("Alte Firma") + SampleScreen("Alte Firma")); }},
     {"EmptyResponseKeepsTheText", "", "", 0, std::nullopt, kRunWithoutText, kNone},
     {"OneByteResponse", "x", "", 0x20000002, {}, kFailedRun, kInAndOut},
     {"NulAndHighBytes", SampleScreen(kHighBytes), "", 0, SampleBlock(kHighBytes), kCompleteRun, kNone},
@@ -84,7 +88,7 @@ const Scenario kScenarios[] = {
 };
 
 TEST(Run, Scenarios) {
-    const std::string started = GiveThisProcessInheritables();
+    const std::string started = GiveThisProcessInheritables() + "folder=own\n";
     for (const Scenario& s : kScenarios) {
         if (!OnThisPlatform(s.only)) continue;
         SCOPED_TRACE(s.name);

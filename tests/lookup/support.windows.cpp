@@ -41,8 +41,10 @@ void WaitUntilGone(std::int32_t processId) {
 }
 
 // The launcher names the only handles the program inherits, so nothing of
-// this process can reach it.
-std::string GiveThisProcessInheritables() { return ""; }
+// this process can reach it but its standard error.
+std::string GiveThisProcessInheritables() {
+    return ::GetFileType(::GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN ? "stderr=open\n" : "stderr=none\n";
+}
 
 void InterruptThisProcessOften(bool) {}
 
