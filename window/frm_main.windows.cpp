@@ -48,25 +48,33 @@ frmMain::frmMain(HINSTANCE instance) {
     if (frm_ == nullptr) ThrowWindowError("Das Hauptfenster kann nicht angelegt werden");
 
     const int dpi = static_cast<int>(DotsPerInch(frm_));
-    const auto px = [dpi](int twips) { return TwipsToPixels(twips, dpi); };
-    RECT frame{0, 0, px(kClientWidth), px(kClientHeight)};
+    RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi)};
     ::AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, static_cast<UINT>(dpi));
     ::SetWindowPos(frm_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                    SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
-    const auto control = [&](const wchar_t* kind, const wchar_t* text, DWORD style, DWORD exStyle,
-                             TwipsRect r, int id) {
-        HWND hwnd = ::CreateWindowExW(exStyle, kind, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style,
-                                      px(r.left), px(r.top), px(r.width), px(r.height), frm_,
-                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+    const auto control = [&](const wchar_t* kind, const wchar_t* text, DWORD style, DWORD exStyle, int id) {
+        HWND hwnd = ::CreateWindowExW(exStyle, kind, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0, 0,
+                                      frm_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         if (hwnd == nullptr) ThrowWindowError("Ein Steuerelement des Hauptfensters kann nicht angelegt werden");
         return hwnd;
     };
-    cmdRecord1_ = control(L"BUTTON", Wide(kRecord1Caption), BS_PUSHBUTTON, 0, kRecord1, kIdRecord1);
-    cmdRecord2_ = control(L"BUTTON", Wide(kRecord2Caption), BS_PUSHBUTTON, 0, kRecord2, kIdRecord2);
+    cmdRecord1_ = control(L"BUTTON", Wide(kRecord1Caption), BS_PUSHBUTTON, 0, kIdRecord1);
+    cmdRecord2_ = control(L"BUTTON", Wide(kRecord2Caption), BS_PUSHBUTTON, 0, kIdRecord2);
     // Multi-line, no scroll bars: long lines wrap at the box's edge.
-    txtResult_ = control(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, WS_EX_CLIENTEDGE,
-                         kResult, kIdResult);
+    txtResult_ = control(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, WS_EX_CLIENTEDGE, kIdResult);
+    LayOut(dpi);
+}
+
+void frmMain::LayOut(int dpi) {
+    using namespace keil::layout;
+    const auto place = [dpi](HWND control, TwipsRect r) {
+        ::SetWindowPos(control, nullptr, TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
+                       TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    };
+    place(cmdRecord1_, kRecord1);
+    place(cmdRecord2_, kRecord2);
+    place(txtResult_, kResult);
 
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
@@ -75,21 +83,22 @@ frmMain::frmMain(HINSTANCE instance) {
     // system's message font at that size fits their captions at any
     // resolution.
     metrics.lfMessageFont.lfHeight = -::MulDiv(8, dpi, 72);
-    buttonFont_ = ::CreateFontIndirectW(&metrics.lfMessageFont);
+    UniqueFont buttonFont(::CreateFontIndirectW(&metrics.lfMessageFont));
     // A text screen's columns line up only in a fixed-pitch font.
-    resultFont_ = ::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
-                                DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                FIXED_PITCH | FF_MODERN, L"Courier New");
+    UniqueFont resultFont(::CreateFontW(-::MulDiv(9, dpi, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                                        DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                        FIXED_PITCH | FF_MODERN, L"Courier New"));
     for (HWND button : {cmdRecord1_, cmdRecord2_}) {
-        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont_), FALSE);
+        ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(buttonFont.get()), TRUE);
     }
-    ::SendMessageW(txtResult_, WM_SETFONT, reinterpret_cast<WPARAM>(resultFont_), FALSE);
+    ::SendMessageW(txtResult_, WM_SETFONT, reinterpret_cast<WPARAM>(resultFont.get()), TRUE);
+    // The controls no longer use the old fonts, which go now.
+    buttonFont_ = std::move(buttonFont);
+    resultFont_ = std::move(resultFont);
 }
 
 frmMain::~frmMain() {
     if (frm_ != nullptr) ::DestroyWindow(frm_);
-    if (buttonFont_ != nullptr) ::DeleteObject(buttonFont_);
-    if (resultFont_ != nullptr) ::DeleteObject(resultFont_);
 }
 
 void frmMain::Show(int showCommand) {
@@ -192,6 +201,16 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 return 0;
             }
             break;
+        case WM_DPICHANGED: {
+            // Moved to a monitor of another scale, or the scale changed:
+            // the window takes the rectangle that Windows suggests, and its
+            // controls and fonts follow the new dots per inch.
+            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
+            ::SetWindowPos(frm_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                           suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            LayOut(HIWORD(wParam));
+            return 0;
+        }
         case WM_CLOSE:
             ::DestroyWindow(frm_);
             return 0;

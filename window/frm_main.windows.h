@@ -4,12 +4,20 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <type_traits>
 
 #include "lookup_run.h"
 
 // The message box of an error: its number and text, the window's caption.
 void ShowErrorBox(HWND owner, std::int32_t number, const std::string& text);
+
+// Owns a font and deletes it on destruction.
+struct FontDeleter {
+    void operator()(HFONT font) const noexcept { ::DeleteObject(font); }
+};
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 
 // The program's one window as a native Win32 window: two record buttons and
 // the result box. Lookups run on it; their errors end the program here.
@@ -37,12 +45,15 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void RunHeld(void (*handler)(keil::WindowOperations&));
+    // Places the controls by the twips layout at `dpi` and gives them fonts
+    // made for it, freeing the fonts they had.
+    void LayOut(int dpi);
     void ShowErrorAndQuit(std::int32_t number, const std::string& text);
 
     HWND frm_ = nullptr;
     HWND cmdRecord1_ = nullptr;
     HWND cmdRecord2_ = nullptr;
     HWND txtResult_ = nullptr;
-    HFONT buttonFont_ = nullptr;
-    HFONT resultFont_ = nullptr;
+    UniqueFont buttonFont_;
+    UniqueFont resultFont_;
 };
