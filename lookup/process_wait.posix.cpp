@@ -9,7 +9,6 @@
 #include <cerrno>
 
 #include "error.h"
-#include "process_wait.posix.h"
 #include "unique_fd.posix.h"
 
 namespace keil {
@@ -41,10 +40,10 @@ int PidfdOpen(pid_t pid) {
     return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
 }
 
-}  // namespace
-
+// The wait where process file descriptors cannot be had: waits for our own
+// child with waitpid and reaps it. Returns -1 when the ID is not a child of
+// ours, otherwise as WaitForProcessExit.
 std::int32_t WaitForChildExit(std::int32_t processId) {
-    if (processId <= 0) return kCannotOpen;
     int status = 0;
     for (;;) {
         const pid_t rc = ::waitpid(processId, &status, 0);
@@ -54,6 +53,8 @@ std::int32_t WaitForChildExit(std::int32_t processId) {
         ThrowSystemError(errno, "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
 }
+
+}  // namespace
 
 std::int32_t WaitForProcessExit(std::int32_t processId) {
     // Open the process. A process ID of 0 or below names a process group,

@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "process_wait.h"
-#include "process_wait.posix.h"
 #include "support.h"
 
 namespace keil::test {
@@ -48,10 +47,9 @@ std::int32_t WaitWithPidfdRefused(std::int32_t processId) {
 
 }  // namespace
 
-// With process file descriptors, with waitpid for systems without them, and
-// where a sandbox refuses them.
-const std::vector<Wait> kWaits = {
-    {"Pidfd", &WaitForProcessExit}, {"Waitpid", &WaitForChildExit}, {"PidfdRefused", &WaitWithPidfdRefused}};
+// With process file descriptors, and with waitpid where a sandbox refuses
+// them (as a kernel without them does).
+const std::vector<Wait> kWaits = {{"Pidfd", &WaitForProcessExit}, {"PidfdRefused", &WaitWithPidfdRefused}};
 
 int CountOpenHandles() {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));
