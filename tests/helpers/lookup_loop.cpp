@@ -8,25 +8,13 @@
 #include <string>
 
 #include "error.h"
-#include "lookup_run.h"
-
-namespace {
-
-class Window : public keil::WindowOperations {
-public:
-    void SetRecord1Enabled(bool) override {}
-    void SetRecord2Enabled(bool) override {}
-    void SetResultText(const std::u16string& text) override { shown = text; }
-    std::u16string shown;
-};
-
-}  // namespace
+#include "support.h"
 
 int main(int, char** argv) {
     const bool first = std::string(argv[1]) == "1";
     // The company names that the demo's two records begin with.
     const std::u16string company = first ? u"M\u00fcller & S\u00f6hne" : u"\u00d6zt\u00fcrk Papier";
-    Window window;
+    keil::test::RecordingWindow window;
     for (int i = 1; i <= std::atoi(argv[2]); ++i) {
         try {
             (first ? keil::cmdRecord1_Click : keil::cmdRecord2_Click)(window);

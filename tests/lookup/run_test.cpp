@@ -83,7 +83,6 @@ const Scenario kScenarios[] = {
      [] { ReplaceProgram("echo must not run\n", fs::perms::owner_all); }, kPosixOnly},
     // The block is shown before the exchange files are deleted.
     {"ProgramDeletesTheRequest", kScreen, "delete-request", kErrNoFile, kBlock, {"1:off", "2:off", "text"}, kOut},
-    {"NineLineFeeds", std::string(9, '\n'), "", 0x20000002, {}, kFailedRun, kInAndOut},
     {"ResponseOf2GiB", kScreen, "grow-response 2147483648", 0x20000004, {}, kFailedRun, kInAndOut},
 };
 

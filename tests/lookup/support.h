@@ -54,13 +54,6 @@ inline void PrepareResponse(const std::string& response, const std::string& more
     WriteFileBytes(InFolder("answer.bin"), response);
 }
 
-// Lines ended by `ending`, each line in turn.
-inline std::string Lines(const std::vector<std::string>& lines, const std::string& ending = "\r\n") {
-    std::string text;
-    for (const auto& line : lines) text += line + ending;
-    return text;
-}
-
 // The bytes of `s` widened one to one into 16-bit characters.
 inline std::u16string Widen(const std::string& s) {
     std::u16string wide;
@@ -72,7 +65,9 @@ inline std::u16string Widen(const std::string& s) {
 // by CR LF, the third "Firma", three blanks and `name`. Its block is `name`
 // CR LF and the lines "Zeile 4" to "Zeile 10", each with CR LF.
 inline std::string SampleBlock(const std::string& name = "Muster GmbH") {
-    return Lines({name, "Zeile 4", "Zeile 5", "Zeile 6", "Zeile 7", "Zeile 8", "Zeile 9", "Zeile 10"});
+    std::string block = name + "\r\n";
+    for (int i = 4; i <= 10; ++i) block += "Zeile " + std::to_string(i) + "\r\n";
+    return block;
 }
 inline std::string SampleScreen(const std::string& name = "Muster GmbH") {
     return "Kopf 1\r\nKopf 2\r\nFirma   " + SampleBlock(name) + "Zeile 11\r\nZeile 12\r\n";

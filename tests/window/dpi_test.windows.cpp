@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "frm_main.windows.h"
 
 namespace {
@@ -30,7 +32,7 @@ TEST(WindowsWindow, FollowsAChangeOfDpi) {
     // its font's height: 8 points on the buttons, 9 in the result box.
     const struct {
         int id;
-        RECT place;
+        std::tuple<LONG, LONG, LONG, LONG> place;
         LONG fontHeight;
     } kControls[] = {{1, {24, 24, 170, 38}, -16}, {2, {24, 72, 170, 38}, -16}, {3, {204, 24, 302, 254}, -18}};
     for (const auto& c : kControls) {
@@ -38,10 +40,7 @@ TEST(WindowsWindow, FollowsAChangeOfDpi) {
         RECT r{};
         ::GetWindowRect(control, &r);
         ::MapWindowPoints(HWND_DESKTOP, frm, reinterpret_cast<POINT*>(&r), 2);
-        EXPECT_EQ(r.left, c.place.left) << c.id;
-        EXPECT_EQ(r.top, c.place.top) << c.id;
-        EXPECT_EQ(r.right - r.left, c.place.right) << c.id;
-        EXPECT_EQ(r.bottom - r.top, c.place.bottom) << c.id;
+        EXPECT_EQ(std::tuple(r.left, r.top, r.right - r.left, r.bottom - r.top), c.place) << c.id;
         EXPECT_EQ(FontHeight(control), c.fontHeight) << c.id;
     }
     EXPECT_EQ(::GetObjectType(oldFont), 0u) << "the old font was not freed";
