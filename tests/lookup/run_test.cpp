@@ -113,6 +113,9 @@ TEST(Run, Scenarios) {
             EXPECT_EQ(ReadFileBytes(InFolder("fake-report.txt")), started);
         }
         EXPECT_EQ(ReadFileBytes(OutsideFile()), "keep");
+        // Files renamed on their way to deletion are gone too.
+        std::error_code noFolder;
+        for (const auto& e : fs::directory_iterator(FibuDir(), noFolder)) EXPECT_NE(e.path().extension(), ".deleted");
         EXPECT_EQ(CountOpenHandles(), handles);
         EXPECT_TRUE(NoChildLeft());
     }
