@@ -26,12 +26,16 @@ void ThrowNotPlainFile(const std::string& role, const std::string& path, const s
 }
 
 void ThrowResponseTooLarge(const std::string& path, long long size) {
-    throw Error(kErrResponseTooLarge, "Die Datei " + Quoted(path) + " ist 2 GiB oder größer und wird nicht gelesen (" +
-                                          std::to_string(size) + " Bytes).");
+    throw Error(kErrResponseTooLarge, "Die Datei " + Quoted(path) + " ist 2 GiB oder größer und wird nicht " +
+                                          "gelesen (" + std::to_string(size) + " Bytes).");
 }
 
 void ThrowResponseChanged(const std::string& path) {
     throw Error(kErrResponseChanged, "Die Datei " + Quoted(path) + " ist beim Lesen kürzer geworden.");
+}
+
+void ThrowFileError(std::int32_t code, const std::string& path, const std::string& done) {
+    ThrowSystemError(code, "Die Datei " + Quoted(path) + " kann nicht " + done + " werden");
 }
 
 std::string Quoted(const std::string& text) { return "„" + text + "“"; }

@@ -50,6 +50,10 @@ inline constexpr const char* kOutOfMemoryText = "Zu wenig Speicher.";
 [[noreturn]] void ThrowResponseTooLarge(const std::string& path, long long size);
 [[noreturn]] void ThrowResponseChanged(const std::string& path);
 
+// Raises the system error `code` for the file at `path`, which "kann nicht
+// <done> werden" (done: "gelesen", "geschrieben", "gelöscht", …).
+[[noreturn]] void ThrowFileError(std::int32_t code, const std::string& path, const std::string& done);
+
 // `text` in German quotation marks, as the program's messages quote paths.
 std::string Quoted(const std::string& text);
 

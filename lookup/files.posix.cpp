@@ -40,7 +40,7 @@ UniqueFd OpenExchangeFile(const std::string& path, ExchangeAccess access, const 
     if (!fd.valid()) {
         const int error = errno;
         if (::lstat(path.c_str(), &info) == 0 && !Oddity(info).empty()) ThrowNotPlainFile(role, path, Oddity(info));
-        ThrowSystemError(error, what + (write ? " kann nicht zum Schreiben" : " kann nicht zum Lesen") + " geöffnet werden");
+        ThrowSystemError(error, what + " kann nicht zum " + (write ? "Schreiben" : "Lesen") + " geöffnet werden");
     }
     if (::fstat(fd.get(), &info) != 0) ThrowSystemError(errno, what + " kann nicht abgefragt werden");
     if (!Oddity(info).empty()) ThrowNotPlainFile(role, path, Oddity(info));
@@ -59,7 +59,7 @@ UniqueFd CreateResponseFile(const std::string& path) {
         RemoveFile(path);
     }
     UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666));
-    if (!fd.valid()) ThrowSystemError(errno, "Die Antwortdatei " + Quoted(path) + " kann nicht angelegt werden");
+    if (!fd.valid()) ThrowFileError(errno, path, "angelegt");
     return fd;
 }
 
@@ -70,17 +70,17 @@ void WriteRequestFile(const std::string& path, std::span<const std::uint8_t> byt
         const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
+            ThrowFileError(errno, path, "geschrieben");
         }
         done += static_cast<std::size_t>(n);
     }
-    if (fd.close() != 0 && errno != EINTR) ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
+    if (fd.close() != 0 && errno != EINTR) ThrowFileError(errno, path, "geschrieben");
 }
 
 std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
     const UniqueFd fd = OpenExchangeFile(path, ExchangeAccess::kRead, kResponseRole);
     struct stat info {};
-    if (::fstat(fd.get(), &info) != 0) ThrowSystemError(errno, "Die Größe von " + Quoted(path) + " kann nicht abgefragt werden");
+    if (::fstat(fd.get(), &info) != 0) ThrowFileError(errno, path, "abgefragt");
     if (info.st_size > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path, info.st_size);
     const auto size = static_cast<std::size_t>(info.st_size);
 
@@ -95,7 +95,7 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
         const ssize_t n = ::read(fd.get(), buffer.data() + done, size - done);
         if (n < 0) {
             if (errno == EINTR) continue;
-            ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht gelesen werden");
+            ThrowFileError(errno, path, "gelesen");
         }
         if (n == 0) ThrowResponseChanged(path);
         done += static_cast<std::size_t>(n);
@@ -104,7 +104,7 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
 }
 
 void RemoveFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) ThrowSystemError(errno, "Die Datei " + Quoted(path) + " kann nicht gelöscht werden");
+    if (::unlink(path.c_str()) != 0) ThrowFileError(errno, path, "gelöscht");
 }
 
 }  // namespace keil

@@ -47,10 +47,12 @@ UniqueHandle OpenExchangeFile(const std::string& path, ExchangeAccess access, co
         if (attributes != INVALID_FILE_ATTRIBUTES && !Oddity(attributes, 1).empty()) {
             ThrowNotPlainFile(role, path, Oddity(attributes, 1));
         }
-        ThrowSystemError(error, what + (write ? " kann nicht zum Schreiben" : " kann nicht zum Lesen") + " geöffnet werden");
+        ThrowSystemError(error, what + " kann nicht zum " + (write ? "Schreiben" : "Lesen") + " geöffnet werden");
     }
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info)) ThrowSystemError(LastError(), what + " kann nicht abgefragt werden");
+    if (!::GetFileInformationByHandle(file.get(), &info)) {
+        ThrowSystemError(LastError(), what + " kann nicht abgefragt werden");
+    }
     if (::GetFileType(file.get()) != FILE_TYPE_DISK) ThrowNotPlainFile(role, path, "ein Gerät oder eine Pipe");
     const std::string oddity = Oddity(info.dwFileAttributes, info.nNumberOfLinks);
     if (!oddity.empty()) ThrowNotPlainFile(role, path, oddity);
@@ -67,7 +69,7 @@ UniqueHandle CreateResponseFile(const std::string& path, bool inheritable) {
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, inheritable ? TRUE : FALSE};
     UniqueHandle file(::CreateFileW(wide.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                     &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) ThrowSystemError(LastError(), "Die Antwortdatei " + Quoted(path) + " kann nicht angelegt werden");
+    if (!file.valid()) ThrowFileError(LastError(), path, "angelegt");
     return file;
 }
 
@@ -77,20 +79,20 @@ void WriteRequestFile(const std::string& path, std::span<const std::uint8_t> byt
     while (done < bytes.size()) {
         DWORD written = 0;
         if (!::WriteFile(file.get(), bytes.data() + done, Chunk(bytes.size() - done), &written, nullptr)) {
-            ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
+            ThrowFileError(LastError(), path, "geschrieben");
         }
         done += written;
     }
     // Closed here, where its result counts: the data may only reach the
     // disk now.
-    if (!::CloseHandle(file.release())) ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht geschrieben werden");
+    if (!::CloseHandle(file.release())) ThrowFileError(LastError(), path, "geschrieben");
 }
 
 std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
     const UniqueHandle file = OpenExchangeFile(path, ExchangeAccess::kRead, kResponseRole);
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(file.get(), &size)) {
-        ThrowSystemError(LastError(), "Die Größe von " + Quoted(path) + " kann nicht abgefragt werden");
+        ThrowFileError(LastError(), path, "abgefragt");
     }
     if (size.QuadPart > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path, size.QuadPart);
     std::vector<std::uint8_t> buffer;
@@ -103,7 +105,7 @@ std::vector<std::uint8_t> ReadResponseFile(const std::string& path) {
     while (done < buffer.size()) {
         DWORD read = 0;
         if (!::ReadFile(file.get(), buffer.data() + done, Chunk(buffer.size() - done), &read, nullptr)) {
-            ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht gelesen werden");
+            ThrowFileError(LastError(), path, "gelesen");
         }
         if (read == 0) ThrowResponseChanged(path);
         done += read;
@@ -122,7 +124,7 @@ void RemoveFile(const std::string& path) {
     const std::wstring doomed = wide + L"." + std::to_wstring(::GetCurrentProcessId()) + L"-" +
                                 std::to_wstring(::GetTickCount64()) + L"-" + std::to_wstring(++removed) + L".deleted";
     if (!::MoveFileExW(wide.c_str(), doomed.c_str(), 0) || !::DeleteFileW(doomed.c_str())) {
-        ThrowSystemError(LastError(), "Die Datei " + Quoted(path) + " kann nicht gelöscht werden");
+        ThrowFileError(LastError(), path, "gelöscht");
     }
 }
 

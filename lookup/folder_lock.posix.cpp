@@ -13,7 +13,9 @@ namespace keil {
 // the last descriptor of its holder.
 FolderLock::FolderLock(const std::string& folder) {
     UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!fd.valid()) ThrowSystemError(errno, "Der Suchordner " + Quoted(folder) + " kann zum Sperren nicht geöffnet werden");
+    if (!fd.valid()) {
+        ThrowSystemError(errno, "Der Suchordner " + Quoted(folder) + " kann zum Sperren nicht geöffnet werden");
+    }
     while (::flock(fd.get(), LOCK_EX) != 0) {
         if (errno != EINTR) ThrowSystemError(errno, "Der Suchordner " + Quoted(folder) + " kann nicht gesperrt werden");
     }

@@ -36,7 +36,9 @@ FolderLock::FolderLock(const std::string& folder) {
     const std::unique_ptr<void, decltype(&::LocalFree)> owned(descriptor, &::LocalFree);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     UniqueHandle mutex(::CreateMutexExW(&attributes, MutexName(folder).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
-    if (!mutex.valid()) ThrowSystemError(LastError(), "Die Sperre des Suchordners " + Quoted(folder) + " kann nicht angelegt werden");
+    if (!mutex.valid()) {
+        ThrowSystemError(LastError(), "Die Sperre des Suchordners " + Quoted(folder) + " kann nicht angelegt werden");
+    }
     // An abandoned mutex was held by a copy that died: it is ours now.
     const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
