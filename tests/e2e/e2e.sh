@@ -24,6 +24,7 @@ source "$(dirname "$0")/window.sh"
 wait_for_display
 if [ "${KEIL_E2E_IBUS:-0}" = 1 ]; then
   ibus-daemon --daemonize --replace --panel=disable
+  trap 'stop_window; ibus exit' EXIT
   timeout 30 sh -c 'until ibus list-engine > /dev/null 2>&1; do sleep 0.1; done' || fail "IBus did not start"
 fi
 
@@ -99,5 +100,4 @@ else
   if [ "$status" -eq 1 ]; then pass "exit status 1 after the box"; else fail "exit status $status after an error"; fi
 fi
 
-[ "${KEIL_E2E_IBUS:-0}" = 1 ] && ibus exit
 finish
