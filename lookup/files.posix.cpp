@@ -44,7 +44,13 @@ UniqueFd OpenExchangeFile(const std::string& path, ExchangeAccess access, const 
     }
     if (::fstat(fd.get(), &info) != 0) ThrowSystemError(errno, what + " kann nicht abgefragt werden");
     if (!Oddity(info).empty()) ThrowNotPlainFile(role, path, Oddity(info));
-    if (write && ::ftruncate(fd.get(), 0) != 0) ThrowSystemError(errno, what + " kann nicht geleert werden");
+    // A file that is empty already, as the request file is after every run
+    // that ended without an error, is not truncated: ext4 takes a truncation
+    // to zero for a file being replaced and writes its data out when it is
+    // closed, which the deletion at the run's end must then wait for.
+    if (write && info.st_size > 0 && ::ftruncate(fd.get(), 0) != 0) {
+        ThrowSystemError(errno, what + " kann nicht geleert werden");
+    }
     const int status = ::fcntl(fd.get(), F_GETFL);
     if (status == -1 || ::fcntl(fd.get(), F_SETFL, status & ~O_NONBLOCK) == -1) {
         ThrowSystemError(errno, what + " kann nicht geöffnet werden");
