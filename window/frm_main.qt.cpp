@@ -9,6 +9,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QTranslator>
+#include <memory>
 #include <new>
 #include <optional>
 #include <utility>
@@ -64,12 +65,13 @@ private:
 }  // namespace
 
 bool InstallQtTranslations() {
-    auto* translator = new QTranslator(qApp);
-    if (!translator->load(QLocale::system(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
-        delete translator;
+    auto translator = std::make_unique<QTranslator>();
+    if (!translator->load(QLocale::system(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+        !QCoreApplication::installTranslator(translator.get())) {
         return false;
     }
-    return QCoreApplication::installTranslator(translator);
+    translator.release()->setParent(qApp);  // the application owns it from now on
+    return true;
 }
 
 frmMain::frmMain(QWidget* parent)
