@@ -98,6 +98,9 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
     startup.StartupInfo.hStdError = error.get();
     startup.lpAttributeList = inherited.get();
 
+    const auto failToStart = [&parts](std::int32_t code) {
+        ThrowSystemError(code, "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
+    };
     const std::wstring program = WideFromUtf8(parts.program);
     const std::wstring folder = WideFromUtf8(FolderOf(parts.program));
     std::wstring arguments = L"\"" + program + L"\"";
@@ -108,14 +111,14 @@ LaunchedProcess StartProgram(const std::string& commandLine) {
     if (!::CreateProcessW(program.c_str(), arguments.data(), nullptr, nullptr, TRUE,
                           EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS | CREATE_SUSPENDED, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &process)) {
-        ThrowSystemError(LastError(), "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
+        failToStart(LastError());
     }
     const UniqueHandle thread(process.hThread);
     LaunchedProcess launched(process.dwProcessId, reinterpret_cast<std::intptr_t>(process.hProcess));
     if (!::AssignProcessToJobObject(job, process.hProcess) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         const std::int32_t failure = LastError();
         ::TerminateProcess(process.hProcess, 1);
-        ThrowSystemError(failure, "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
+        failToStart(failure);
     }
     return launched;
 }

@@ -45,9 +45,8 @@ fi
 stop_window
 
 # Clicks and keys given while a lookup holds the window are dropped, through
-# the input method too: text, Tab, Tab, Space and
-# two clicks during a slow lookup make one lookup, and its record shows
-# unchanged.
+# the input method too: text, Tab, Tab, Space and two clicks during a slow
+# lookup make one lookup, and its record shows unchanged.
 place "$fake" "sleep-ms 2000" "respond slow.bin"
 printf 'Kopf\r\nKopf\r\nFirma   Muster GmbH\r\n' > "$folder/slow.bin"
 printf 'Zeile %s\r\n' $(seq 4 12) >> "$folder/slow.bin"

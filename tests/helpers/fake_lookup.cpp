@@ -9,8 +9,9 @@
 //   exit N          end with exit code N (default 0)
 //
 // It copies its standard input to "fake-request.bin", reports how it was
-// started (and whether in its own folder) to "fake-report.txt", and appends "run" to "fake-runs.txt" when it
-// starts and "end" when it is done.
+// started (and whether in its own folder) to "fake-report.txt", and
+// appends "run" to "fake-runs.txt" when it starts and "end" when it is
+// done.
 
 #include <chrono>
 #include <csignal>
