@@ -32,27 +32,38 @@ enum ErrorNumber : std::int32_t {
     kErrResponseChanged = 0x20000005,
     kErrCommandLine = 0x20000006,
     kErrNotPlainFile = 0x20000007,
+    kErrReplaced = 0x20000008,
 };
 
 // The text of an allocation that failed outside the program's own checks.
-inline constexpr const char* kOutOfMemoryText = "Zu wenig Speicher.";
+inline constexpr const char* kOutOfMemoryText =
+    "Es ist nicht genug Arbeitsspeicher frei. Schließen Sie andere Programme und suchen Sie erneut.";
+
+// The exchange files' names in the program's messages.
+inline constexpr const char* kRequestRole = "Anfragedatei";
+inline constexpr const char* kResponseRole = "Antwortdatei";
 
 [[noreturn]] void ThrowOverflow();
 [[noreturn]] void ThrowRange();
 [[noreturn]] void ThrowAllocation();
-// The error for the exchange file `role` ("Anfragedatei", "Antwortdatei")
+// The error for the exchange file `role` (kRequestRole, kResponseRole)
 // at `path`, which is `found` ("ein Ordner", …) instead of a plain file
 // with a single link.
 [[noreturn]] void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found);
+
+// Another program put a file of its own at the name of the exchange file
+// `role` at `path` while the run held the file it had made there.
+[[noreturn]] void ThrowReplaced(const std::string& role, const std::string& path);
 
 // The response file at `path` is `size` bytes, 2 GiB or more; or it held
 // fewer bytes than its size promised.
 [[noreturn]] void ThrowResponseTooLarge(const std::string& path, long long size);
 [[noreturn]] void ThrowResponseChanged(const std::string& path);
 
-// Raises the system error `code` for the file at `path`, which "kann nicht
-// <done> werden" (done: "gelesen", "geschrieben", "gelöscht", …).
-[[noreturn]] void ThrowFileError(std::int32_t code, const std::string& path, const std::string& done);
+// Raises the system error `code` for the exchange file `role` at `path`,
+// which "kann nicht <done> werden" (done: "gelesen", "gelöscht", …).
+[[noreturn]] void ThrowFileError(std::int32_t code, const std::string& role, const std::string& path,
+                                 const std::string& done);
 
 // `text` in German quotation marks, as the program's messages quote paths.
 std::string Quoted(const std::string& text);
@@ -62,7 +73,8 @@ std::string Quoted(const std::string& text);
 std::string SystemErrorText(std::int32_t code);
 
 // Raises an Error with the given system error number; the text is the
-// context followed by the system's text for the number.
+// context followed by the system's text for the number, ended by a full
+// stop like the program's own texts.
 [[noreturn]] void ThrowSystemError(std::int32_t code, const std::string& context);
 
 }  // namespace keil

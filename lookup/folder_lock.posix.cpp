@@ -14,10 +14,10 @@ namespace keil {
 FolderLock::FolderLock(const std::string& folder) {
     UniqueFd fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!fd.valid()) {
-        ThrowSystemError(errno, "Der Suchordner " + Quoted(folder) + " kann zum Sperren nicht geöffnet werden");
+        ThrowSystemError(errno, "Der Ordner des Suchprogramms " + Quoted(folder) + " kann zum Sperren nicht geöffnet werden");
     }
     while (::flock(fd.get(), LOCK_EX) != 0) {
-        if (errno != EINTR) ThrowSystemError(errno, "Der Suchordner " + Quoted(folder) + " kann nicht gesperrt werden");
+        if (errno != EINTR) ThrowSystemError(errno, "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
     }
     handle_ = fd.release();
 }

@@ -31,18 +31,18 @@ FolderLock::FolderLock(const std::string& folder) {
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kEveryoneMayWaitAndRelease, SDDL_REVISION_1,
                                                                 &descriptor, nullptr)) {
-        ThrowSystemError(LastError(), "Die Sperre des Suchordners kann nicht angelegt werden");
+        ThrowSystemError(LastError(), "Die Sperre für den Ordner des Suchprogramms kann nicht angelegt werden");
     }
     const std::unique_ptr<void, decltype(&::LocalFree)> owned(descriptor, &::LocalFree);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     UniqueHandle mutex(::CreateMutexExW(&attributes, MutexName(folder).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
     if (!mutex.valid()) {
-        ThrowSystemError(LastError(), "Die Sperre des Suchordners " + Quoted(folder) + " kann nicht angelegt werden");
+        ThrowSystemError(LastError(), "Die Sperre für den Ordner des Suchprogramms " + Quoted(folder) + " kann nicht angelegt werden");
     }
     // An abandoned mutex was held by a copy that died: it is ours now.
     const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
-        ThrowSystemError(LastError(), "Der Suchordner " + Quoted(folder) + " kann nicht gesperrt werden");
+        ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
     }
     handle_ = reinterpret_cast<std::intptr_t>(mutex.release());
 }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "exchange_file.h"
+
 namespace keil {
 
 // The three parts of a command line "PROGRAM <INPUT >OUTPUT".
@@ -39,14 +41,12 @@ private:
     std::intptr_t handle_;
 };
 
-// Starts the program of the command line without a shell and without a
-// visible window, in the program's own folder: standard input from the
-// INPUT file, standard output to the OUTPUT file (created anew, see
-// CreateResponseFile), both of them exchange files that must be plain
-// files (see files.h), standard error the one this program has. Returns as
-// soon as the program runs. A program that cannot be
-// started raises an Error with the system's number and text, and leaves no
-// process behind.
-LaunchedProcess StartProgram(const std::string& commandLine);
+// Starts `program` without a shell and without a visible window, in the
+// program's own folder: standard input the request file `input`, standard
+// output the response file `output`, both the very files that the run
+// holds, and standard error the one this program has. Returns as soon as
+// the program runs. A program that cannot be started raises an Error with
+// the system's number and text, and leaves no process behind.
+LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& input, const ExchangeFile& output);
 
 }  // namespace keil

@@ -7,12 +7,15 @@
 
 #include "error.h"
 #include "launcher.h"
-#include "files.posix.h"
 
 extern char** environ;
 
 namespace keil {
 namespace {
+
+void CheckPreparation(int rc) {
+    if (rc != 0) ThrowSystemError(rc, "Der Start des Suchprogramms kann nicht vorbereitet werden");
+}
 
 // posix_spawn's file actions and attributes, destroyed on every road.
 class SpawnFileActions {
@@ -30,9 +33,7 @@ public:
     const posix_spawn_file_actions_t* get() const { return &actions_; }
 
 private:
-    static void Check(int rc) {
-        if (rc != 0) ThrowSystemError(rc, "Der Start des Suchprogramms kann nicht vorbereitet werden");
-    }
+    static void Check(int rc) { CheckPreparation(rc); }
     posix_spawn_file_actions_t actions_{};
 };
 
@@ -57,9 +58,7 @@ public:
     const posix_spawnattr_t* get() const { return &attr_; }
 
 private:
-    static void Check(int rc) {
-        if (rc != 0) ThrowSystemError(rc, "Der Start des Suchprogramms kann nicht vorbereitet werden");
-    }
+    static void Check(int rc) { CheckPreparation(rc); }
     posix_spawnattr_t attr_{};
 };
 
@@ -72,33 +71,26 @@ LaunchedProcess::~LaunchedProcess() {
     if (id_ > 0) ::waitpid(static_cast<pid_t>(id_), nullptr, WNOHANG);
 }
 
-LaunchedProcess StartProgram(const std::string& commandLine) {
-    const CommandParts parts = SplitCommandLine(commandLine);
-
-    // Both files are opened close-on-exec; dup2 in the child clears the flag
+LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& input, const ExchangeFile& output) {
+    // Both files are open close-on-exec; dup2 in the child clears the flag
     // on the copies at 0 and 1 only.
-    const UniqueFd input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, kRequestRole);
-    const UniqueFd output = CreateResponseFile(parts.output);
-
     SpawnFileActions actions;
-    actions.Dup2(input.get(), STDIN_FILENO);
-    actions.Dup2(output.get(), STDOUT_FILENO);
+    actions.Dup2(static_cast<int>(input.native()), STDIN_FILENO);
+    actions.Dup2(static_cast<int>(output.native()), STDOUT_FILENO);
     actions.CloseFrom(STDERR_FILENO + 1);
     // A lookup program that opens its data by a relative name finds it.
-    actions.ChangeFolder(FolderOf(parts.program));
+    actions.ChangeFolder(FolderOf(program));
 
     SpawnAttributes attributes;
     attributes.DefaultSignals();
 
-    std::string program = parts.program;
-    char* argv[] = {program.data(), nullptr};
+    std::string argv0 = program;
+    char* argv[] = {argv0.data(), nullptr};
     pid_t pid = 0;
     // posix_spawn reports a failed exec as its result and reaps the child
     // that failed, so a program that cannot start leaves no process.
     const int rc = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), argv, environ);
-    if (rc != 0) {
-        ThrowSystemError(rc, "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
-    }
+    if (rc != 0) ThrowSystemError(rc, "Das Suchprogramm " + Quoted(program) + " kann nicht gestartet werden");
     return LaunchedProcess(pid, 0);
 }
 

@@ -1,7 +1,6 @@
 #include <vector>
 
 #include "error.h"
-#include "files.windows.h"
 #include "launcher.h"
 #include "windows_support.windows.h"
 
@@ -12,30 +11,39 @@ namespace {
     ThrowSystemError(LastError(), "Der Start des Suchprogramms kann nicht vorbereitet werden");
 }
 
-// The attribute list that names the only handles the program inherits.
-class HandleList {
+// The attribute list of the lookup program's start: the only handles it
+// inherits, and the mitigation policy under which it loads its DLLs.
+class StartAttributes {
 public:
-    explicit HandleList(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+    explicit StartAttributes(std::vector<HANDLE> handles) : handles_(std::move(handles)) {
+        constexpr DWORD kCount = 2;
         SIZE_T size = 0;
-        ::InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+        ::InitializeProcThreadAttributeList(nullptr, kCount, 0, &size);
         storage_.resize(size);
         list_ = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(storage_.data());
-        if (!::InitializeProcThreadAttributeList(list_, 1, 0, &size)) FailToPrepare();
+        if (!::InitializeProcThreadAttributeList(list_, kCount, 0, &size)) FailToPrepare();
         initialised_ = true;
         if (!::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handles_.data(),
-                                         handles_.size() * sizeof(HANDLE), nullptr, nullptr)) {
+                                         handles_.size() * sizeof(HANDLE), nullptr, nullptr) ||
+            !::UpdateProcThreadAttribute(list_, 0, PROC_THREAD_ATTRIBUTE_MITIGATION_POLICY, &policy_,
+                                         sizeof policy_, nullptr, nullptr)) {
             FailToPrepare();
         }
     }
-    ~HandleList() {
+    ~StartAttributes() {
         if (initialised_) ::DeleteProcThreadAttributeList(list_);
     }
-    HandleList(const HandleList&) = delete;
-    HandleList& operator=(const HandleList&) = delete;
+    StartAttributes(const StartAttributes&) = delete;
+    StartAttributes& operator=(const StartAttributes&) = delete;
     LPPROC_THREAD_ATTRIBUTE_LIST get() const { return list_; }
 
 private:
     std::vector<HANDLE> handles_;
+    // A DLL placed beside the lookup program under the name of a System32
+    // DLL is not loaded instead of the system's; nor is an image of low
+    // integrity.
+    DWORD64 policy_ = PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_PREFER_SYSTEM32_ALWAYS_ON |
+                      PROCESS_CREATION_MITIGATION_POLICY_IMAGE_LOAD_NO_LOW_LABEL_ALWAYS_ON;
     std::vector<char> storage_;
     LPPROC_THREAD_ATTRIBUTE_LIST list_ = nullptr;
     bool initialised_ = false;
@@ -79,36 +87,35 @@ LaunchedProcess::~LaunchedProcess() {
     if (handle_ != 0) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-LaunchedProcess StartProgram(const std::string& commandLine) {
-    const CommandParts parts = SplitCommandLine(commandLine);
-    const UniqueHandle input = OpenExchangeFile(parts.input, ExchangeAccess::kRead, kRequestRole, true);
-    const UniqueHandle output = CreateResponseFile(parts.output, true);
+LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& input, const ExchangeFile& output) {
+    const auto in = reinterpret_cast<HANDLE>(input.native());
+    const auto out = reinterpret_cast<HANDLE>(output.native());
     const UniqueHandle error = InheritableStandardError();
-    std::vector<HANDLE> handles{input.get(), output.get()};
+    std::vector<HANDLE> handles{in, out};
     if (error.valid()) handles.push_back(error.get());
-    const HandleList inherited(std::move(handles));
+    const StartAttributes attributes(std::move(handles));
     const HANDLE job = LookupJob();
 
     STARTUPINFOEXW startup{};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES | STARTF_USESHOWWINDOW;
     startup.StartupInfo.wShowWindow = SW_HIDE;
-    startup.StartupInfo.hStdInput = input.get();
-    startup.StartupInfo.hStdOutput = output.get();
+    startup.StartupInfo.hStdInput = in;
+    startup.StartupInfo.hStdOutput = out;
     startup.StartupInfo.hStdError = error.get();
-    startup.lpAttributeList = inherited.get();
+    startup.lpAttributeList = attributes.get();
 
-    const auto failToStart = [&parts](std::int32_t code) {
-        ThrowSystemError(code, "Das Suchprogramm " + Quoted(parts.program) + " kann nicht gestartet werden");
+    const auto failToStart = [&program](std::int32_t code) {
+        ThrowSystemError(code, "Das Suchprogramm " + Quoted(program) + " kann nicht gestartet werden");
     };
-    const std::wstring program = WideFromUtf8(parts.program);
-    const std::wstring folder = WideFromUtf8(FolderOf(parts.program));
-    std::wstring arguments = L"\"" + program + L"\"";
+    const std::wstring wideProgram = WideFromUtf8(program);
+    const std::wstring folder = WideFromUtf8(FolderOf(program));
+    std::wstring arguments = L"\"" + wideProgram + L"\"";
     PROCESS_INFORMATION process{};
     // Started suspended, so that it runs in the job from its first
     // instruction; in its own folder, so that it finds data it opens by a
     // relative name.
-    if (!::CreateProcessW(program.c_str(), arguments.data(), nullptr, nullptr, TRUE,
+    if (!::CreateProcessW(wideProgram.c_str(), arguments.data(), nullptr, nullptr, TRUE,
                           EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS | CREATE_SUSPENDED, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &process)) {
         failToStart(LastError());

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "checked.h"
+#include "exchange_file.h"
 #include "extract.h"
-#include "files.h"
 #include "fixed_paths.h"
 #include "folder_lock.h"
 #include "launcher.h"
@@ -46,22 +46,23 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
         // One run at a time uses the exchange files, whichever copy of the
         // program it belongs to; the lock goes with the run's end or error.
         const FolderLock lock(FibuDir());
-        const std::string requestFile = RequestFilePath();
-        const std::string responseFile = ResponseFilePath();
-        WriteRequestFile(requestFile, AsciiBytes(request));
+        const CommandParts command = SplitCommandLine(JoinCommandLine());
+        ExchangeFile requestFile(command.input, kRequestRole);
+        requestFile.Write(AsciiBytes(request));
+        ExchangeFile responseFile(command.output, kResponseRole);
 
         {
-            LaunchedProcess process = StartProgram(JoinCommandLine());
+            LaunchedProcess process = StartProgram(command.program, requestFile, responseFile);
             const std::int32_t processId = CheckedInt32(process.id());
             // Neither a non-zero exit code nor -1 changes the course of the run.
             (void)WaitForProcessExit(processId);
         }
 
-        const std::vector<std::uint8_t> response = ReadResponseFile(responseFile);
+        const std::vector<std::uint8_t> response = responseFile.ReadAll();
         if (!response.empty()) window.SetResultText(ExtractResultBlock(response));
 
-        RemoveFile(requestFile);
-        RemoveFile(responseFile);
+        requestFile.Remove();
+        responseFile.Remove();
     }
 
     window.SetRecord1Enabled(true);

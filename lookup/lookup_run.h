@@ -18,12 +18,14 @@ public:
 // The one-character string whose character has the given code.
 std::u16string CharFromCode(std::int32_t code);
 
-// Carries out one lookup: writes the request file, starts the lookup program
-// with its input and output redirected to the exchange files, waits for it,
-// cuts the result block out of the response and shows it, then deletes both
-// exchange files. The record buttons are disabled for the length of the run.
-// Any failure leaves as an Error; the buttons then stay disabled and the
-// exchange files stay on disk.
+// Carries out one lookup: makes the request file new and writes the request
+// into it, makes the response file new, starts the lookup program with its
+// input and output redirected to the two files, waits for it, reads the
+// response, cuts the result block out of it and shows it, then deletes both
+// exchange files. It holds both files from their creation to their deletion
+// and reaches them only through what it holds (see ExchangeFile). The record
+// buttons are disabled for the length of the run. Any failure leaves as an
+// Error; the buttons then stay disabled and the exchange files stay on disk.
 void RunLookup(WindowOperations& window, const std::u16string& request);
 
 // The Click handlers of the two record buttons: lookups of record 1 and 2.

@@ -4,12 +4,17 @@
 //   respond FILE    copy FILE (beside the program) to standard output
 //   sleep-ms N      sleep N milliseconds first
 //   delete-request  delete in.txt from its folder
+//   overwrite-request  write "adr" CR "2" over in.txt by its name first
+//   overwrite-response write a forged screen over out.txt by its name
+//                      after responding
+//   forge-response  rename a forged screen over out.txt after responding
 //   grow-response N make the response N bytes long after responding
 //   signal N        end by signal N after responding
 //   exit N          end with exit code N (default 0)
 //
 // It copies its standard input to "fake-request.bin", reports how it was
-// started (and whether in its own folder) to "fake-report.txt", and
+// started (and whether in its own folder) to "fake-report.txt" and what
+// its tampering gave ("name=error number" lines) to "fake-tamper.txt", and
 // appends "run" to "fake-runs.txt" when it starts and "end" when it is
 // done.
 
@@ -49,7 +54,12 @@ int main(int, char** argv) {
         }
     }
     const auto number = [&mode](const char* key) { return mode.count(key) ? std::stoll(mode[key]) : 0; };
+    std::string tampered;
+    const auto tamper = [&](const char* key, int error) { tampered += key + ("=" + std::to_string(error)) + "\n"; };
+    std::string forged = "Kopf\r\nKopf\r\nFirma   GEFAELSCHT Mallory Handels GmbH, IBAN DE00 0000\r\n";
+    for (int i = 4; i <= 12; ++i) forged += "Zeile " + std::to_string(i) + "\r\n";
 
+    if (mode.count("overwrite-request")) tamper("overwrite-request", fake::OverwriteByName(folder + "in.txt", "adr\r2"));
     const std::string request = Read(stdin);
     // Taken before any file is opened, which would count otherwise.
     // Started in its own folder, it finds its instructions by a relative name.
@@ -60,12 +70,19 @@ int main(int, char** argv) {
     std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "run\n";
 
     std::this_thread::sleep_for(std::chrono::milliseconds(number("sleep-ms")));
-    if (mode.count("delete-request")) std::filesystem::remove(folder + "in.txt");
+    std::error_code ignored;
+    if (mode.count("delete-request")) std::filesystem::remove(folder + "in.txt", ignored);
     if (mode.count("respond")) {
         const std::string response = Read(std::fopen((folder + mode["respond"]).c_str(), "rb"));
         std::fwrite(response.data(), 1, response.size(), stdout);
     }
     std::fflush(stdout);
+    if (mode.count("overwrite-response")) tamper("overwrite-response", fake::OverwriteByName(folder + "out.txt", forged));
+    if (mode.count("forge-response")) {
+        std::ofstream(folder + "forged.txt", std::ios::binary) << forged;
+        tamper("forge-response", fake::RenameOverByName(folder + "forged.txt", folder + "out.txt"));
+    }
+    if (!tampered.empty()) std::ofstream(folder + "fake-tamper.txt", std::ios::binary) << tampered;
     if (mode.count("grow-response")) fake::GrowStandardOutput(number("grow-response"));
     std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "end\n";
     if (mode.count("signal")) std::raise(static_cast<int>(number("signal")));

@@ -17,4 +17,10 @@ std::string StartReport();
 // Makes the file behind standard output `size` bytes long.
 void GrowStandardOutput(long long size);
 
+// What a colleague's program may try on an exchange file by its name:
+// write `bytes` over its start, or rename the file `from` over it. Each
+// returns 0 or the system's error number.
+int OverwriteByName(const std::string& path, const std::string& bytes);
+int RenameOverByName(const std::string& from, const std::string& path);
+
 }  // namespace fake

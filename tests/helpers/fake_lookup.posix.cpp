@@ -1,6 +1,10 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 
 #include "fake_lookup.h"
 
@@ -19,10 +23,31 @@ std::string StartReport() {
     sigaction(SIGPIPE, nullptr, &pipe);
     sigset_t mask;
     sigprocmask(SIG_BLOCK, nullptr, &mask);
-    return report + "\nsigpipe=" + (pipe.sa_handler == SIG_DFL ? "default" : "changed") +
-           "\nsigusr1=" + (sigismember(&mask, SIGUSR1) ? "blocked" : "open") + "\n";
+    report += "\nsigpipe=" + std::string(pipe.sa_handler == SIG_DFL ? "default" : "changed") +
+              "\nsigusr1=" + (sigismember(&mask, SIGUSR1) ? "blocked" : "open") + "\nexchange=";
+    // The mode of each exchange file, and whether this user made it.
+    for (const int fd : {0, 1}) {
+        struct stat info {};
+        fstat(fd, &info);
+        char mode[8];
+        std::snprintf(mode, sizeof mode, "%04o", info.st_mode & 07777u);
+        report += std::string(mode) + (info.st_uid == geteuid() ? ",own " : ",other ");
+    }
+    return report + "\n";
 }
 
 void GrowStandardOutput(long long size) { (void)ftruncate(1, size); }
+
+int OverwriteByName(const std::string& path, const std::string& bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const bool written = pwrite(fd, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+    close(fd);
+    return written ? 0 : EIO;
+}
+
+int RenameOverByName(const std::string& from, const std::string& path) {
+    return rename(from.c_str(), path.c_str()) == 0 ? 0 : errno;
+}
 
 }  // namespace fake

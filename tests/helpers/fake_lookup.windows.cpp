@@ -18,6 +18,20 @@ std::string StartReport() {
     return ::GetFileType(::GetStdHandle(STD_ERROR_HANDLE)) != FILE_TYPE_UNKNOWN ? "stderr=open\n" : "stderr=none\n";
 }
 
+int OverwriteByName(const std::string& path, const std::string& bytes) {
+    const HANDLE file = ::CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return static_cast<int>(::GetLastError());
+    DWORD written = 0;
+    const BOOL ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    ::CloseHandle(file);
+    return ok ? 0 : static_cast<int>(ERROR_WRITE_FAULT);
+}
+
+int RenameOverByName(const std::string& from, const std::string& path) {
+    return ::MoveFileExA(from.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : static_cast<int>(::GetLastError());
+}
+
 void GrowStandardOutput(long long size) {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
     ::SetFilePointerEx(out, LARGE_INTEGER{.QuadPart = size}, nullptr, FILE_BEGIN);

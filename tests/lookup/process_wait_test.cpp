@@ -5,6 +5,7 @@
 
 #include <climits>
 
+#include "error.h"
 #include "launcher.h"
 #include "process_wait.h"
 #include "support.h"
@@ -14,8 +15,9 @@ namespace {
 
 LaunchedProcess StartFake(const std::string& mode) {
     PrepareFolder(mode);
-    WriteFileBytes(RequestFilePath(), "adr\r1");
-    return StartProgram(JoinCommandLine());
+    ExchangeFile input(RequestFilePath(), kRequestRole);
+    const ExchangeFile output(ResponseFilePath(), kResponseRole);
+    return StartProgram(InFolder("Lief-adr.exe"), input, output);
 }
 
 struct ExitCase {

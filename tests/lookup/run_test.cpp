@@ -29,9 +29,12 @@ struct Scenario {
     int left;                     // the exchange files left
     void (*prepare)() = nullptr;  // further set-up of the folder
     Platform only = kBothPlatforms;
+    const char* tampered = "";  // what the fake's tampering gave
 };
 
 constexpr std::int32_t kNotPlain = 0x20000007;
+constexpr std::int32_t kReplaced = 0x20000008;
+const OperationLog kShownThenFailed = {"1:off", "2:off", "text"};
 const std::string kScreen = SampleScreen();
 const std::string kBlock = SampleBlock();
 const std::string kHighBytes = std::string("Nul\0", 4) + "\x80\x9f\xa0\xfc\xff";
@@ -44,13 +47,32 @@ void ReplaceProgram(const std::string& content, fs::perms permissions) {
 
 const Scenario kScenarios[] = {
     {"Record1", kScreen, "", 0, kBlock, kCompleteRun, kNone},
-    // The request replaces a longer file in place whole.
-    {"LongerRequestFileInPlace", kScreen, "", 0, kBlock, kCompleteRun, kNone,
-     [] { WriteFileBytes(RequestFilePath(), "12345678"); }},
-    // A lookup program of an earlier run may still write into the file it
-    // left: the run writes into a new one.
-    {"LongerResponseLeftOver", kScreen, "", 0, kBlock, kCompleteRun, kNone,
-     [] { WriteFileBytes(ResponseFilePath(), SampleScreen("Alte Firma") + SampleScreen("Alte Firma")); }},
+    // Both exchange files are made new, whoever left them: a lookup program
+    // of an earlier run may still write into the response file it was
+    // given, and the lookup program reads the request alone. The fake
+    // reports that it was given new files of this user's, mode 0600 on
+    // POSIX.
+    {"LeftoversOfAnotherUser", kScreen, "", 0, kBlock, kCompleteRun, kNone,
+     [] {
+         WriteFileBytes(RequestFilePath(), "adr\r2 und mehr");
+         WriteFileBytes(ResponseFilePath(), SampleScreen("Alte Firma") + SampleScreen("Alte Firma"));
+         GiveToAnotherUser(RequestFilePath());
+         GiveToAnotherUser(ResponseFilePath());
+     }},
+    // A colleague's program tampers with the exchange files by their names
+    // during the run. What the lookup program read and wrote is shown,
+    // never the forgery: Windows refuses her a write or rename (sharing
+    // violation), POSIX leaves a file renamed over the response in place
+    // and ends with the error. Writing in place is what the mode 0600 keeps
+    // another POSIX user from.
+    {"ForgedResponseRenamedOver", kScreen, "forge-response", kReplaced, kBlock, kShownThenFailed, kOut, nullptr,
+     kPosixOnly, "forge-response=0\n"},
+    {"ForgedResponseRenamedOver", kScreen, "forge-response", 0, kBlock, kCompleteRun, kNone, nullptr, kWindowsOnly,
+     "forge-response=5\n"},
+    {"ForgedResponseWrittenInPlace", kScreen, "overwrite-response", 0, kBlock, kCompleteRun, kNone, nullptr,
+     kWindowsOnly, "overwrite-response=32\n"},
+    {"ForgedRequestWrittenInPlace", kScreen, "overwrite-request", 0, kBlock, kCompleteRun, kNone, nullptr,
+     kWindowsOnly, "overwrite-request=32\n"},
     {"EmptyResponseKeepsTheText", "", "", 0, std::nullopt, kRunWithoutText, kNone},
     {"OneByteResponse", "x", "", 0x20000002, {}, kFailedRun, kInAndOut},
     {"NulAndHighBytes", SampleScreen(kHighBytes), "", 0, SampleBlock(kHighBytes), kCompleteRun, kNone},
@@ -81,8 +103,10 @@ const Scenario kScenarios[] = {
     // No shell runs the program: a script without "#!" does not start.
     {"ScriptWithoutInterpreterLine", kScreen, "", ENOEXEC, {}, kFailedRun, kInAndOut,
      [] { ReplaceProgram("echo must not run\n", fs::perms::owner_all); }, kPosixOnly},
-    // The block is shown before the exchange files are deleted.
-    {"ProgramDeletesTheRequest", kScreen, "delete-request", kErrNoFile, kBlock, {"1:off", "2:off", "text"}, kOut},
+    // The block is shown before the exchange files are deleted. (Windows
+    // lets nobody delete a file that the run holds by its name.)
+    {"ProgramDeletesTheRequest", kScreen, "delete-request", kErrNoFile, kBlock, kShownThenFailed, kOut, nullptr,
+     kPosixOnly},
     {"ResponseOf2GiB", kScreen, "grow-response 2147483648", 0x20000004, {}, kFailedRun, kInAndOut},
 };
 
@@ -112,6 +136,7 @@ TEST(Run, Scenarios) {
             EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r1");
             EXPECT_EQ(ReadFileBytes(InFolder("fake-report.txt")), started);
         }
+        EXPECT_EQ(ReadFileBytes(InFolder("fake-tamper.txt")), s.tampered);
         EXPECT_EQ(ReadFileBytes(OutsideFile()), "keep");
         // Files renamed on their way to deletion are gone too.
         std::error_code noFolder;

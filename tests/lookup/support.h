@@ -104,6 +104,9 @@ void InterruptThisProcessOften(bool on);
 // Makes a named pipe at `path`, where the platform has them in its file
 // system.
 void MakeNamedPipe(const std::string& path);
+// Makes the file at `path` readable by all and, where this process may give
+// it away (root on POSIX), another user's.
+void GiveToAnotherUser(const std::string& path);
 
 // The window operations of a run that went to its end, with and without a
 // new result text, and of a run that an error left early.

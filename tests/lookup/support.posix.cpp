@@ -75,7 +75,8 @@ std::string GiveThisProcessInheritables() {
     ::close(STDIN_FILENO);
     char ownStderr[4096] = {};
     (void)::readlink("/proc/self/fd/2", ownStderr, sizeof ownStderr - 1);
-    return "stderr=" + std::string(ownStderr) + "\nopen_above_2=\nsigpipe=default\nsigusr1=open\n";
+    return "stderr=" + std::string(ownStderr) +
+           "\nopen_above_2=\nsigpipe=default\nsigusr1=open\nexchange=0600,own 0600,own \n";
 }
 
 void InterruptThisProcessOften(bool on) {
@@ -87,5 +88,11 @@ void InterruptThisProcessOften(bool on) {
 }
 
 void MakeNamedPipe(const std::string& path) { ::mkfifo(path.c_str(), 0666); }
+
+void GiveToAnotherUser(const std::string& path) {
+    constexpr uid_t kNobody = 65534;
+    ::chmod(path.c_str(), 0644);
+    if (::geteuid() == 0 && ::chown(path.c_str(), kNobody, kNobody) != 0) std::abort();
+}
 
 }  // namespace keil::test

@@ -51,4 +51,7 @@ void InterruptThisProcessOften(bool) {}
 // Named pipes live outside the file system here.
 void MakeNamedPipe(const std::string&) {}
 
+// Files of other users are a matter of the folder's ACL here.
+void GiveToAnotherUser(const std::string&) {}
+
 }  // namespace keil::test

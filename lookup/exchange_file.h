@@ -1,0 +1,63 @@
+#pragma once
+
+// An exchange file of one lookup run: the request file or the response
+// file. The run makes it new, holds it from its creation to its deletion,
+// and does all its reading, writing and deleting through the descriptor or
+// handle it holds, never again by the file's name. Clerks who share the
+// lookup folder therefore cannot change what the run wrote or what it
+// reads, and the deletion removes only the file the run made.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace keil {
+
+class ExchangeFile {
+public:
+    // Makes the exchange file `role` (kRequestRole, kResponseRole) at
+    // `path` new. Whatever an earlier run left at the name must be a plain
+    // file with a single link and is removed; anything else there (a
+    // symbolic link, a link to another file, a folder, a named pipe, a
+    // device) raises kErrNotPlainFile and stays as it is, and so does what
+    // it leads to. The file is then created exclusively, readable and
+    // writable, for a started program to inherit:
+    // - on POSIX with mode 0600, so that nobody but this user may open it,
+    //   whatever the folder's group rights or default ACL;
+    // - on Windows shared for reading only, so that no other process may
+    //   write, rename or delete it while the run holds it.
+    ExchangeFile(const std::string& path, const char* role);
+    ~ExchangeFile();
+    ExchangeFile(const ExchangeFile&) = delete;
+    ExchangeFile& operator=(const ExchangeFile&) = delete;
+
+    // Writes `bytes` at the file's start and leaves its position there, so
+    // that a program that takes it as standard input reads them from the
+    // start.
+    void Write(std::span<const std::uint8_t> bytes);
+
+    // The whole file, read from offset 0 whatever the position that it
+    // shares with a started program. A file of 2^31 bytes or more raises an
+    // error instead of being read; a buffer that cannot be made raises the
+    // allocation error.
+    std::vector<std::uint8_t> ReadAll() const;
+
+    // Deletes the file that this object made. A name that holds another
+    // file (another program replaced it) raises kErrReplaced and deletes
+    // nothing; a name that holds nothing is the system's error.
+    void Remove();
+
+    const std::string& path() const noexcept { return path_; }
+    // The descriptor (POSIX) or handle (Windows), for the launcher.
+    std::intptr_t native() const noexcept { return handle_; }
+
+private:
+    std::string path_;
+    std::string role_;
+    std::filesystem::path nativePath_;  // the name in the system's own encoding
+    std::intptr_t handle_;
+};
+
+}  // namespace keil
