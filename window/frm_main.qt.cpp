@@ -1,13 +1,17 @@
 #include "frm_main.qt.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QTimer>
 #include <QTranslator>
 #include <memory>
 #include <new>
@@ -16,6 +20,7 @@
 
 #include "display_text.h"
 #include "error.h"
+#include "screen_reader.h"
 #include "window_layout.h"
 
 namespace {
@@ -25,9 +30,9 @@ QString FromUtf16(std::u16string_view text) {
 }
 
 // Holds the window for the length of a lookup: shows the busy pointer and
-// drops every click, key and input method event that arrives meanwhile, so
-// that nothing given during the lookup is replayed when the window takes
-// input again.
+// drops every click, key, access key and input method event that arrives
+// meanwhile, so that nothing given during the lookup is replayed when the
+// window takes input again.
 class HeldWindow : public QObject {
 public:
     explicit HeldWindow(QWidget* window) : focus_(QApplication::focusWidget()) {
@@ -55,7 +60,7 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        return event->isInputEvent() || event->type() == QEvent::InputMethod;
+        return event->isInputEvent() || event->type() == QEvent::InputMethod || event->type() == QEvent::Shortcut;
     }
 
 private:
@@ -66,12 +71,24 @@ private:
 
 bool InstallQtTranslations() {
     auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QLocale::system(), "qtbase", "_", QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
+    if (!translator->load(QLocale(QLocale::German, QLocale::Germany), "qtbase", "_",
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
         !QCoreApplication::installTranslator(translator.get())) {
         return false;
     }
     translator.release()->setParent(qApp);  // the application owns it from now on
     return true;
+}
+
+void InstallAccessibleRoles() {
+    // A plain top-level widget is a "filler" to AT-SPI; the main window is
+    // a frame, which Qt's role Window stands for.
+    QAccessible::installFactory([](const QString& className, QObject* object) -> QAccessibleInterface* {
+        if (className == QLatin1String("frmMain") && object->isWidgetType()) {
+            return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+        }
+        return nullptr;
+    });
 }
 
 frmMain::frmMain(QWidget* parent)
@@ -93,7 +110,11 @@ frmMain::frmMain(QWidget* parent)
         control->setGeometry(TwipsToPixels(r.left, dpiX), TwipsToPixels(r.top, dpiY),
                              TwipsToPixels(r.width, dpiX), TwipsToPixels(r.height, dpiY));
     };
-    setFixedSize(TwipsToPixels(kClientWidth, dpiX), TwipsToPixels(kClientHeight, dpiY));
+    // Opens at the layout's size and cannot become smaller; larger, the
+    // result box grows with it (resizeEvent).
+    const QSize layoutSize(TwipsToPixels(kClientWidth, dpiX), TwipsToPixels(kClientHeight, dpiY));
+    setMinimumSize(layoutSize);
+    resize(layoutSize);
     place(cmdRecord1, kRecord1);
     place(cmdRecord2, kRecord2);
     place(txtResult, kResult);
@@ -106,6 +127,7 @@ frmMain::frmMain(QWidget* parent)
         button->setAutoDefault(false);
         button->setDefault(false);
         button->setFont(captionFont);
+        button->installEventFilter(this);
     }
 
     // A text screen's columns line up only in a fixed-pitch font.
@@ -115,9 +137,11 @@ frmMain::frmMain(QWidget* parent)
     txtResult->setFont(fixed);
     txtResult->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     txtResult->setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    // Lines wrap; a block taller than the box shows a scroll bar.
     txtResult->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    txtResult->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    txtResult->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     txtResult->setTabChangesFocus(true);
+    txtResult->setAccessibleName(FromUtf16(kResultName));
 
     setTabOrder(cmdRecord1, cmdRecord2);
     setTabOrder(cmdRecord2, txtResult);
@@ -133,6 +157,27 @@ void frmMain::SetRecord2Enabled(bool enabled) { cmdRecord2->setEnabled(enabled);
 
 void frmMain::SetResultText(const std::u16string& text) {
     txtResult->setPlainText(FromUtf16(keil::DisplayTextFromBlock(text, u"\n")));
+    shownBlock_ = true;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const bool plain = (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (enter && plain && !key->isAutoRepeat() && (watched == cmdRecord1 || watched == cmdRecord2)) {
+            static_cast<QPushButton*>(watched)->click();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void frmMain::resizeEvent(QResizeEvent* event) {
+    const keil::layout::PixelRect box =
+        keil::layout::ResultBoxPixels(width(), height(), logicalDpiX(), logicalDpiY());
+    txtResult->setGeometry(box.left, box.top, box.width, box.height);
+    QWidget::resizeEvent(event);
 }
 
 void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
@@ -141,6 +186,7 @@ void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     std::optional<std::pair<std::int32_t, QString>> failure;
+    shownBlock_ = false;
     {
         HeldWindow held(this);
         try {
@@ -151,7 +197,21 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
             failure.emplace(keil::kErrAllocation, keil::kOutOfMemoryText);
         }
     }
-    if (failure) ShowErrorAndQuit(failure->first, failure->second);
+    if (failure) {
+        ShowErrorAndQuit(failure->first, failure->second);
+    } else if (shownBlock_ && keil::ScreenReaderRunning()) {
+        // A screen reader reads what has the focus: the new block, without
+        // the clerk moving there first. It takes in the accessibility
+        // events of the lookup a moment later and judges each by the
+        // box's state then; moved at once, the box would already have the
+        // focus when the reader gets to the event of its new text, and the
+        // reader would take the focus as known and say nothing. A clerk who
+        // moves the focus meanwhile keeps it where she put it.
+        constexpr int kScreenReaderPauseMs = 300;
+        QTimer::singleShot(kScreenReaderPauseMs, this, [this, focus = QPointer<QWidget>(QApplication::focusWidget())] {
+            if (QApplication::focusWidget() == focus) txtResult->setFocus(Qt::OtherFocusReason);
+        });
+    }
 }
 
 void frmMain::ShowErrorAndQuit(std::int32_t number, const QString& text) {

@@ -9,10 +9,14 @@
 class QPlainTextEdit;
 class QPushButton;
 
-// Installs Qt's own translations for the user's language, so that the
-// words Qt itself writes (the result box's context menu, the message box's
-// button) are in that language too. Returns whether there were any.
+// Installs Qt's own German translations, so that the words Qt itself
+// writes (the result box's context menu, the message box's button) are
+// German like the rest of the window, whatever the session's language.
+// Returns whether there were any.
 bool InstallQtTranslations();
+
+// Makes assistive tools see the main window as a frame, not as a filler.
+void InstallAccessibleRoles();
 
 // The program's one window: two record buttons and the result box. It is
 // the window that lookups run on, and the place where their errors end the
@@ -34,6 +38,11 @@ public:
     static constexpr int kExitAfterError = 1;
 
 protected:
+    // Return and keypad Enter on a focused record button click it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    // The result box grows and shrinks with the window.
+    void resizeEvent(QResizeEvent* event) override;
+
     QPushButton* cmdRecord1;
     QPushButton* cmdRecord2;
     QPlainTextEdit* txtResult;
@@ -44,4 +53,7 @@ private:
     // ends.
     void RunHeld(void (*handler)(keil::WindowOperations&));
     void ShowErrorAndQuit(std::int32_t number, const QString& text);
+
+    // Whether the lookup that runs now has shown a block.
+    bool shownBlock_ = false;
 };

@@ -6,16 +6,17 @@
 
 #include "display_text.h"
 #include "error.h"
+#include "screen_reader.h"
 #include "window_layout.h"
 #include "windows_support.windows.h"
 
 namespace {
 
 constexpr wchar_t kClassName[] = L"frmMain";
-constexpr int kIdRecord1 = 1;
-constexpr int kIdRecord2 = 2;
-constexpr int kIdResult = 3;
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+// Resizable, with minimise and maximise boxes; the dialog navigation
+// (IsDialogMessageW) walks its controls.
+constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
 
 const wchar_t* Wide(const char16_t* text) { return reinterpret_cast<const wchar_t*>(text); }
 
@@ -29,6 +30,17 @@ UINT DotsPerInch(HWND window) {
     return dpi != 0 ? dpi : 96;
 }
 
+// The window's outer size for the layout's client area at `dpi`: the size
+// it opens at and cannot become smaller than.
+SIZE LayoutWindowSize(int dpi) {
+    using namespace keil::layout;
+    RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi)};
+    ::AdjustWindowRectExForDpi(&frame, kStyle, FALSE, kExStyle, static_cast<UINT>(dpi));
+    return {frame.right - frame.left, frame.bottom - frame.top};
+}
+
+bool KeyDown(int key) { return (::GetKeyState(key) & 0x8000) != 0; }
+
 }  // namespace
 
 frmMain::frmMain(HINSTANCE instance) {
@@ -41,41 +53,74 @@ frmMain::frmMain(HINSTANCE instance) {
     windowClass.hIcon = ::LoadIconW(instance, MAKEINTRESOURCEW(1));
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kClassName;
-    if (::RegisterClassExW(&windowClass) == 0) ThrowWindowError("Das Hauptfenster kann nicht angemeldet werden");
+    // Registered once for the process; a second window takes the class as it is.
+    if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        ThrowWindowError("Die Fensterklasse des Hauptfensters kann nicht registriert werden");
+    }
 
-    frm_ = ::CreateWindowExW(0, kClassName, Wide(kCaption), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+    frm_ = ::CreateWindowExW(kExStyle, kClassName, Wide(kCaption), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (frm_ == nullptr) ThrowWindowError("Das Hauptfenster kann nicht angelegt werden");
 
-    const int dpi = static_cast<int>(DotsPerInch(frm_));
-    RECT frame{0, 0, TwipsToPixels(kClientWidth, dpi), TwipsToPixels(kClientHeight, dpi)};
-    ::AdjustWindowRectExForDpi(&frame, kStyle, FALSE, 0, static_cast<UINT>(dpi));
-    ::SetWindowPos(frm_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-
     const auto control = [&](const wchar_t* kind, const wchar_t* text, DWORD style, DWORD exStyle, int id) {
-        HWND hwnd = ::CreateWindowExW(exStyle, kind, text, WS_CHILD | WS_VISIBLE | WS_TABSTOP | style, 0, 0, 0, 0,
-                                      frm_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+        HWND hwnd = ::CreateWindowExW(exStyle, kind, text, WS_CHILD | style, 0, 0, 0, 0, frm_,
+                                      reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
         if (hwnd == nullptr) ThrowWindowError("Ein Steuerelement des Hauptfensters kann nicht angelegt werden");
         return hwnd;
     };
-    cmdRecord1_ = control(L"BUTTON", Wide(kRecord1Caption), BS_PUSHBUTTON, 0, kIdRecord1);
-    cmdRecord2_ = control(L"BUTTON", Wide(kRecord2Caption), BS_PUSHBUTTON, 0, kIdRecord2);
-    // Multi-line, no scroll bars: long lines wrap at the box's edge.
-    txtResult_ = control(L"EDIT", L"", ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN, WS_EX_CLIENTEDGE, kIdResult);
-    LayOut(dpi);
+    constexpr DWORD kShownStop = WS_VISIBLE | WS_TABSTOP;
+    cmdRecord1_ = control(L"BUTTON", Wide(kRecord1Caption), kShownStop | BS_PUSHBUTTON, 0, kIdRecord1);
+    cmdRecord2_ = control(L"BUTTON", Wide(kRecord2Caption), kShownStop | BS_PUSHBUTTON, 0, kIdRecord2);
+    // The result box's name for assistive tools: a label that is never
+    // shown, right before the box, from which the box takes its name.
+    control(L"STATIC", Wide(kResultName), SS_LEFT, 0, -1);
+    // Multi-line: long lines wrap at the box's edge, and a vertical scroll
+    // bar shows when the text does not fit (UpdateScrollBar).
+    txtResult_ = control(L"EDIT", L"", kShownStop | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
+                         WS_EX_CLIENTEDGE, kIdResult);
+
+    dpi_ = static_cast<int>(DotsPerInch(frm_));
+    MakeFonts(dpi_);
+    const SIZE size = LayoutWindowSize(dpi_);
+    ::SetWindowPos(frm_, nullptr, 0, 0, size.cx, size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    Place();
 }
 
-void frmMain::LayOut(int dpi) {
+void frmMain::Place() {
     using namespace keil::layout;
-    const auto place = [dpi](HWND control, TwipsRect r) {
-        ::SetWindowPos(control, nullptr, TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi),
-                       TwipsToPixels(r.width, dpi), TwipsToPixels(r.height, dpi), SWP_NOZORDER | SWP_NOACTIVATE);
+    const int dpi = dpi_;
+    RECT client{};
+    ::GetClientRect(frm_, &client);
+    const auto place = [](HWND control, int left, int top, int width, int height) {
+        ::SetWindowPos(control, nullptr, left, top, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
     };
-    place(cmdRecord1_, kRecord1);
-    place(cmdRecord2_, kRecord2);
-    place(txtResult_, kResult);
+    for (const auto& [button, r] : {std::pair{cmdRecord1_, kRecord1}, std::pair{cmdRecord2_, kRecord2}}) {
+        place(button, TwipsToPixels(r.left, dpi), TwipsToPixels(r.top, dpi), TwipsToPixels(r.width, dpi),
+              TwipsToPixels(r.height, dpi));
+    }
+    const PixelRect box = ResultBoxPixels(client.right, client.bottom, dpi, dpi);
+    place(txtResult_, box.left, box.top, box.width, box.height);
+    UpdateScrollBar();
+}
 
+void frmMain::UpdateScrollBar() {
+    // Tried without the bar first: the wider box may wrap the text into
+    // fewer lines that fit.
+    ::ShowScrollBar(txtResult_, SB_VERT, FALSE);
+    RECT text{};
+    ::SendMessageW(txtResult_, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
+    TEXTMETRICW metrics{};
+    const HDC dc = ::GetDC(txtResult_);
+    const HGDIOBJ old = ::SelectObject(dc, resultFont_.get());
+    ::GetTextMetricsW(dc, &metrics);
+    ::SelectObject(dc, old);
+    ::ReleaseDC(txtResult_, dc);
+    const LRESULT lines = ::SendMessageW(txtResult_, EM_GETLINECOUNT, 0, 0);
+    const LONG fitting = metrics.tmHeight > 0 ? (text.bottom - text.top) / metrics.tmHeight : 0;
+    if (lines > fitting) ::ShowScrollBar(txtResult_, SB_VERT, TRUE);
+}
+
+void frmMain::MakeFonts(int dpi) {
     NONCLIENTMETRICSW metrics{};
     metrics.cbSize = sizeof metrics;
     ::SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, static_cast<UINT>(dpi));
@@ -113,20 +158,16 @@ int frmMain::RunMessageLoop() {
         const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(message.wParam);
         if (got == -1) return kExitAfterError;
-        // Tab and Shift+Tab walk the controls in tab order, the result box
-        // included, instead of typing a tab into it.
-        if (message.message == WM_KEYDOWN && message.wParam == VK_TAB) {
-            const bool back = (::GetKeyState(VK_SHIFT) & 0x8000) != 0;
-            if (HWND next = ::GetNextDlgTabItem(frm_, ::GetFocus(), back)) ::SetFocus(next);
-            continue;
-        }
-        if (message.message == WM_CHAR && message.wParam == L'\t') continue;
         // Ctrl+A selects the whole result, which not every edit control does.
         if (message.message == WM_KEYDOWN && message.wParam == 'A' && message.hwnd == txtResult_ &&
-            (::GetKeyState(VK_CONTROL) & 0x8000) != 0) {
+            KeyDown(VK_CONTROL)) {
             ::SendMessageW(txtResult_, EM_SETSEL, 0, -1);
             continue;
         }
+        // The platform's dialog navigation: Tab and Shift+Tab walk the
+        // controls in tab order, Alt and a button's access key click it,
+        // Return on a button sends IDOK (see Handle).
+        if (::IsDialogMessageW(frm_, &message)) continue;
         ::TranslateMessage(&message);
         ::DispatchMessageW(&message);
     }
@@ -141,6 +182,8 @@ void frmMain::SetResultText(const std::u16string& text) {
     if (!::SetWindowTextW(txtResult_, reinterpret_cast<const wchar_t*>(shown.c_str()))) {
         ThrowWindowError("Der Text des Ergebnisfelds kann nicht gesetzt werden");
     }
+    UpdateScrollBar();
+    shownBlock_ = true;
 }
 
 void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
@@ -149,6 +192,9 @@ void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     std::optional<std::pair<std::int32_t, std::string>> failure;
+    shownBlock_ = false;
+    // Disabling the focused button takes the focus away; it comes back.
+    const HWND focus = ::GetFocus();
     const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
     try {
         handler(*this);
@@ -165,7 +211,14 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     }
     while (::PeekMessageW(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
     }
-    if (failure) ShowErrorAndQuit(failure->first, failure->second);
+    if (focus != nullptr && ::IsWindowEnabled(focus)) ::SetFocus(focus);
+    if (failure) {
+        ShowErrorAndQuit(failure->first, failure->second);
+    } else if (shownBlock_ && keil::ScreenReaderRunning()) {
+        // A screen reader reads what has the focus: the new block, without
+        // the clerk moving there first.
+        ::SetFocus(txtResult_);
+    }
 }
 
 void ShowErrorBox(HWND owner, std::int32_t number, const std::string& text) {
@@ -200,15 +253,51 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
                 cmdRecord2_Click();
                 return 0;
             }
+            // Return or keypad Enter, with no default button: a focused
+            // record button is clicked, as a dialog does; neither button
+            // becomes the window's default.
+            if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
+                const HWND focus = ::GetFocus();
+                if (focus == cmdRecord1_ || focus == cmdRecord2_) ::SendMessageW(focus, BM_CLICK, 0, 0);
+                return 0;
+            }
+            if (HIWORD(wParam) == EN_CHANGE && LOWORD(wParam) == kIdResult) UpdateScrollBar();
             break;
+        case WM_NEXTDLGCTL: {
+            // Tab in the result box, which the dialog navigation hands on to
+            // its parent as a dialog's edit control does.
+            const HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
+                                                  : ::GetNextDlgTabItem(frm_, ::GetFocus(), wParam != 0);
+            if (next != nullptr) ::SetFocus(next);
+            return 0;
+        }
+        case WM_ACTIVATE:
+            // The focus leaves with the window and comes back to the control
+            // that had it, as in a dialog.
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                lastFocus_ = ::GetFocus();
+            } else if (HIWORD(wParam) == 0) {
+                ::SetFocus(::IsChild(frm_, lastFocus_) && ::IsWindowEnabled(lastFocus_) ? lastFocus_ : cmdRecord1_);
+                return 0;
+            }
+            break;
+        case WM_SIZE:
+            Place();
+            return 0;
+        case WM_GETMINMAXINFO: {
+            const SIZE least = LayoutWindowSize(dpi_);
+            reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {least.cx, least.cy};
+            return 0;
+        }
         case WM_DPICHANGED: {
             // Moved to a monitor of another scale, or the scale changed:
             // the window takes the rectangle that Windows suggests, and its
             // controls and fonts follow the new dots per inch.
+            dpi_ = HIWORD(wParam);
+            MakeFonts(dpi_);
             const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
             ::SetWindowPos(frm_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                            suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-            LayOut(HIWORD(wParam));
             return 0;
         }
         case WM_CLOSE:

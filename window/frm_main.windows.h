@@ -23,6 +23,12 @@ using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
 // the result box. Lookups run on it; their errors end the program here.
 class frmMain : public keil::WindowOperations {
 public:
+    // The controls' IDs. They avoid IDOK (1) and IDCANCEL (2), which the
+    // dialog navigation sends for Return and Escape.
+    static constexpr int kIdRecord1 = 101;
+    static constexpr int kIdRecord2 = 102;
+    static constexpr int kIdResult = 103;
+
     explicit frmMain(HINSTANCE instance);
     ~frmMain() override;
     frmMain(const frmMain&) = delete;
@@ -45,9 +51,15 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void RunHeld(void (*handler)(keil::WindowOperations&));
-    // Places the controls by the twips layout at `dpi` and gives them fonts
-    // made for it, freeing the fonts they had.
-    void LayOut(int dpi);
+    // Places the controls by the twips layout at the window's size and
+    // resolution (dpi_): the buttons where they are, the result box filling
+    // the rest.
+    void Place();
+    // Gives the controls fonts made for `dpi`, freeing the fonts they had.
+    void MakeFonts(int dpi);
+    // Shows the result box's vertical scroll bar when, and only when, its
+    // text does not fit.
+    void UpdateScrollBar();
     void ShowErrorAndQuit(std::int32_t number, const std::string& text);
 
     HWND frm_ = nullptr;
@@ -56,4 +68,9 @@ private:
     HWND txtResult_ = nullptr;
     UniqueFont buttonFont_;
     UniqueFont resultFont_;
+    int dpi_ = 96;
+    // The control that had the focus when the window was last deactivated.
+    HWND lastFocus_ = nullptr;
+    // Whether the lookup that runs now has shown a block.
+    bool shownBlock_ = false;
 };

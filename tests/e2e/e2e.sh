@@ -12,7 +12,9 @@
 # KEIL_E2E_COPY_BOX=0 leaves out reading the message box's text, for a
 # window system whose message box offers no copy (Wine's). KEIL_E2E_IBUS=1
 # runs the IBus input method, as GNOME does, on the test's X server (run it
-# inside dbus-run-session, with QT_IM_MODULE=ibus).
+# inside dbus-run-session, with QT_IM_MODULE=ibus). KEIL_E2E_WINE_PREFIX,
+# for the Windows program, is its Wine prefix: a second Windows process
+# there then tries to write into the response file during a lookup.
 set -euo pipefail
 
 folder=$1 demo=$2 fake=$3 expected=$4 screenshot=$5
@@ -29,10 +31,13 @@ if [ "${KEIL_E2E_IBUS:-0}" = 1 ]; then
 fi
 
 # "Erster Datensatz" shows the demo lookup program's first record, and the
-# exchange files are gone afterwards.
+# exchange files are gone afterwards. Made wider, the window shows the whole
+# record without a scroll bar.
 place "$demo"
 start_window
 click_at "$window" 72 28
+sleep 1
+x xdotool windowsize "$window" 560 200
 sleep 1
 x import -window "$window" "$screenshot"
 if [ -s "$screenshot" ]; then pass "screenshot $screenshot"; else fail "no screenshot"; fi
@@ -44,27 +49,63 @@ else
 fi
 stop_window
 
+# The fake lookup program's screen, and a wait until it has run N times.
+screen() { printf 'Kopf\r\nKopf\r\nFirma   Muster GmbH\r\n'; printf 'Zeile %s\r\n' $(seq 4 12); }
+lookups() { grep -c '^end$' "$folder/fake-runs.txt" 2> /dev/null || true; }
+wait_lookups() { for _ in $(seq 100); do [ "$(lookups)" -ge "$1" ] && return; sleep 0.1; done; }
+
+# Each way into a lookup from the keyboard looks up its record once: Return
+# on the focused first button, Tab and Return on the second, Tab through the
+# result box and keypad Enter on the first, Shift+Tab back through the box
+# and Return on the second, Alt+E and Alt+Z.
+place "$fake" "respond screen.bin"
+screen > "$folder/screen.bin"
+start_window
+click_at "$window" 72 150  # the window's background: the focus stays on the first button
+count=0
+for way in "Return:adr 1" "Tab Return:adr 2" "Tab Tab KP_Enter:adr 1" "shift+Tab shift+Tab Return:adr 2" \
+  "alt+e:adr 1" "alt+z:adr 2"; do
+  keys=${way%%:*} want=${way#*:}
+  count=$((count + 1))
+  for key in $keys; do x xdotool key "$key"; sleep 0.2; done
+  wait_lookups "$count"
+  sleep 0.3
+  request=$(tr '\r' ' ' < "$folder/fake-request.bin" || true)
+  if [ "$request" = "$want" ] && [ "$(lookups)" -eq "$count" ]; then
+    pass "$keys looks up \"$want\""
+  else
+    fail "$keys: $(lookups) lookups in all, the last for \"$request\""
+  fi
+done
+stop_window
+
 # Clicks and keys given while a lookup holds the window are dropped, through
-# the input method too: text, Tab, Tab, Space and two clicks during a slow
-# lookup make one lookup, and its record shows unchanged.
+# the input method too: text, Tab, Tab, Space, Alt+E, Alt+Z and two clicks
+# during a slow lookup make one lookup, and its record shows unchanged. A
+# second Windows process cannot write into the response file meanwhile.
 place "$fake" "sleep-ms 2000" "respond slow.bin"
-printf 'Kopf\r\nKopf\r\nFirma   Muster GmbH\r\n' > "$folder/slow.bin"
-printf 'Zeile %s\r\n' $(seq 4 12) >> "$folder/slow.bin"
+screen > "$folder/slow.bin"
 start_window
 click_at "$window" 72 28
 sleep 0.3
 x xdotool type --delay 50 abcdef
-x xdotool key Tab Tab space
-sleep 0.5
+x xdotool key Tab Tab space alt+e alt+z
+if [ -n "${KEIL_E2E_WINE_PREFIX:-}" ]; then
+  if "$(dirname "$0")/../../cmake/wine-run.sh" "$KEIL_E2E_WINE_PREFIX" cmd /c 'echo GEFAELSCHT> C:\fibu\out.txt || exit 3' \
+    > /dev/null 2>&1; then
+    fail "a second process wrote into the response file during the lookup"
+  else
+    pass "a second process cannot write into the response file during the lookup"
+  fi
+fi
 click_at "$window" 72 60
 click_at "$window" 72 28
 sleep 3.5
-runs=$(grep -c '^run$' "$folder/fake-runs.txt")
 shown=$(copy_text "$window" 230 100)
-if [ "$runs" -eq 1 ] && [ "$shown" = "$(echo Muster GmbH; printf 'Zeile %s\n' $(seq 4 10))" ]; then
+if [ "$(lookups)" -eq 1 ] && [ "$shown" = "$(echo Muster GmbH; printf 'Zeile %s\n' $(seq 4 10))" ]; then
   pass "one lookup, its record unchanged, for what was given during it"
 else
-  fail "$runs lookups for what was given during one; it shows: $shown"
+  fail "$(lookups) lookups for what was given during one; it shows: $shown"
 fi
 stop_window
 
@@ -87,7 +128,7 @@ else
   x import -window "$box" "${screenshot%.png}-error.png"
   if [ "${KEIL_E2E_COPY_BOX:-1}" = 1 ]; then
     message=$(copy_text "$box" 100 30 || true)
-    if grep -q "Fehler 536870914: Außerhalb des Bereichs" <<<"$message"; then
+    if grep -q "Fehler 536870914: Die Antwort des Suchprogramms ist zu kurz" <<<"$message"; then
       pass "range error shown"
     else
       fail "message box says: $message"

@@ -1,7 +1,8 @@
-// The Windows window follows a change of its dots per inch: told by
-// WM_DPICHANGED of 144 dots per inch, it takes the suggested rectangle,
-// places its controls by the layout at 144 and gives them fonts made for
-// it, freeing the old ones.
+// The Windows window under Wine: told by WM_DPICHANGED of 144 dots per inch,
+// it takes the suggested rectangle, places its controls by the layout at
+// 144 with the result box filling the rest, and gives them fonts made for
+// it, freeing the old ones; its result box shows a vertical scroll bar when,
+// and only when, its text does not fit.
 
 #include <gtest/gtest.h>
 
@@ -21,20 +22,27 @@ TEST(WindowsWindow, FollowsAChangeOfDpi) {
     frmMain window(::GetModuleHandleW(nullptr));
     window.Show(SW_SHOWNORMAL);
     const HWND frm = ::FindWindowW(L"frmMain", nullptr);
-    const auto oldFont = reinterpret_cast<HGDIOBJ>(::SendMessageW(::GetDlgItem(frm, 1), WM_GETFONT, 0, 0));
-    RECT suggested{40, 30, 40 + 600, 30 + 400};
+    const auto oldFont =
+        reinterpret_cast<HGDIOBJ>(::SendMessageW(::GetDlgItem(frm, frmMain::kIdRecord1), WM_GETFONT, 0, 0));
+    RECT suggested{40, 30, 40 + 800, 30 + 500};
     ::SendMessageW(frm, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
 
     RECT frame{};
     ::GetWindowRect(frm, &frame);
     EXPECT_TRUE(::EqualRect(&frame, &suggested));
+    RECT client{};
+    ::GetClientRect(frm, &client);
     // Each control's left, top, width and height at 144 dots per inch, and
-    // its font's height: 8 points on the buttons, 9 in the result box.
+    // its font's height: 8 points on the buttons, 9 in the result box,
+    // which keeps the layout's margins of 12 and 13 pixels to the right and
+    // bottom edges.
     const struct {
         int id;
         std::tuple<LONG, LONG, LONG, LONG> place;
         LONG fontHeight;
-    } kControls[] = {{1, {24, 24, 170, 38}, -16}, {2, {24, 72, 170, 38}, -16}, {3, {204, 24, 302, 254}, -18}};
+    } kControls[] = {{frmMain::kIdRecord1, {24, 24, 170, 38}, -16},
+                     {frmMain::kIdRecord2, {24, 72, 170, 38}, -16},
+                     {frmMain::kIdResult, {204, 24, client.right - 204 - 12, client.bottom - 24 - 13}, -18}};
     for (const auto& c : kControls) {
         const HWND control = ::GetDlgItem(frm, c.id);
         RECT r{};
@@ -44,6 +52,23 @@ TEST(WindowsWindow, FollowsAChangeOfDpi) {
         EXPECT_EQ(FontHeight(control), c.fontHeight) << c.id;
     }
     EXPECT_EQ(::GetObjectType(oldFont), 0u) << "the old font was not freed";
+}
+
+TEST(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
+    frmMain window(::GetModuleHandleW(nullptr));
+    window.Show(SW_SHOWNORMAL);
+    const HWND box = ::GetDlgItem(::FindWindowW(L"frmMain", nullptr), frmMain::kIdResult);
+    std::u16string tall;
+    for (int i = 0; i < 30; ++i) tall += u"Zeile\r\n";
+    const struct {
+        std::u16string text;
+        bool scrolls;
+    } kTexts[] = {{u"kurz\r\n", false}, {tall, true}, {std::u16string(80, u'x') + u"\r\n", false}, {u"", false}};
+    for (const auto& [text, scrolls] : kTexts) {
+        window.SetResultText(text);
+        EXPECT_EQ((::GetWindowLongW(box, GWL_STYLE) & WS_VSCROLL) != 0, scrolls) << text.size();
+        EXPECT_EQ(::GetWindowLongW(box, GWL_STYLE) & WS_HSCROLL, 0) << text.size();
+    }
 }
 
 }  // namespace

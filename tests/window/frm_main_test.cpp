@@ -7,6 +7,7 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QTimer>
 #include <QtTest>
@@ -49,18 +50,17 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QCOMPARE(window.windowTitle(), QString("Der Keilbrecher"));
-        QCOMPARE(window.cmdRecord1->text(), QString("Erster Datensatz"));
-        QCOMPARE(window.cmdRecord2->text(), QString("Zweiter Datensatz"));
+        QCOMPARE(window.cmdRecord1->text(), QString("&Erster Datensatz"));
+        QCOMPARE(window.cmdRecord2->text(), QString("&Zweiter Datensatz"));
         for (QPushButton* button : {window.cmdRecord1, window.cmdRecord2}) {
             QVERIFY(button->isEnabled() && !button->isDefault() && !button->autoDefault());
         }
         QVERIFY(window.txtResult->toPlainText().isEmpty() && !window.txtResult->isReadOnly());
-        // Qt's own words come in the user's language.
+        // Qt's own words are German, though ctest gives this test the
+        // session language C.
         QVERIFY(InstallQtTranslations());
         const std::unique_ptr<QMenu> menu(window.txtResult->createStandardContextMenu());
         QCOMPARE(menu->actions().at(0)->text(), QString("&Rückgängig\tStrg+Z"));
-        QCOMPARE(window.txtResult->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-        QCOMPARE(window.txtResult->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
         QCOMPARE(window.txtResult->lineWrapMode(), QPlainTextEdit::WidgetWidth);
         // Columns line up: narrow and wide letters take the same width.
         const QFontMetrics metrics(window.txtResult->font());
@@ -70,6 +70,18 @@ private slots:
         for (QWidget* next : std::initializer_list<QWidget*>{window.cmdRecord2, window.txtResult, window.cmdRecord1}) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(QApplication::focusWidget(), next);
+        }
+        // A block taller than the box shows a vertical scroll bar, and only
+        // then; long lines wrap instead of scrolling sideways.
+        const struct {
+            std::u16string block;
+            bool scrolls;
+        } blocks[] = {{u"kurz\r\n", false}, {std::u16string(40 * 8, u'x') + u"\r\n", true}, {u"kurz\r\n", false}};
+        for (const auto& [block, scrolls] : blocks) {
+            window.SetResultText(block);
+            QApplication::processEvents();
+            QCOMPARE(window.txtResult->verticalScrollBar()->isVisible(), scrolls);
+            QVERIFY(!window.txtResult->horizontalScrollBar()->isVisible());
         }
     }
 
@@ -94,9 +106,14 @@ private slots:
                                          [&](const Layout& l) { return l.dpi == window.logicalDpiX(); });
         QVERIFY2(layout != std::end(layouts), qPrintable(QString::number(window.logicalDpiX())));
         QCOMPARE(window.size(), layout->client);
+        QCOMPARE(window.minimumSize(), layout->client);
         QCOMPARE(window.cmdRecord1->geometry(), layout->record1);
         QCOMPARE(window.cmdRecord2->geometry(), layout->record2);
         QCOMPARE(window.txtResult->geometry(), layout->result);
+        // Made larger, the result box grows by as much; the buttons stay.
+        window.resize(layout->client + QSize(200, 100));
+        QCOMPARE(window.txtResult->geometry(), layout->result.adjusted(0, 0, 200, 100));
+        QCOMPARE(window.cmdRecord2->geometry(), layout->record2);
         for (QPushButton* button : {window.cmdRecord1, window.cmdRecord2}) {
             QStyleOptionButton option;
             option.initFrom(button);
@@ -110,22 +127,53 @@ private slots:
         }
     }
 
-    // Each button looks up its record and holds the window meanwhile. The
+    // Each way into a lookup looks up its record once and holds the window
+    // meanwhile; Return in the result box breaks the line instead. The
     // block replaces typed text whole; an empty response leaves the text.
-    void clickLooksUpTheRecord() {
+    void eachWayLooksUpItsRecord() {
         ProbeWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClicks(window.txtResult, "getippt");
-        for (const auto& [button, request] : {std::pair{window.cmdRecord1, "adr\r1"}, {window.cmdRecord2, "adr\r2"}}) {
+        using Start = void (*)(ProbeWindow&);
+        const struct {
+            const char* name;
+            Start start;
+            const char* request;  // "" for none
+            QWidget* (*focus)(ProbeWindow&);  // where the focus is before and after
+        } ways[] = {
+            {"click", [](ProbeWindow& w) { QTest::mouseClick(w.cmdRecord2, Qt::LeftButton); }, "adr\r2",
+             [](ProbeWindow& w) -> QWidget* { return w.cmdRecord2; }},
+            {"Return", [](ProbeWindow& w) { QTest::keyClick(w.cmdRecord1, Qt::Key_Return); }, "adr\r1",
+             [](ProbeWindow& w) -> QWidget* { return w.cmdRecord1; }},
+            {"keypad Enter", [](ProbeWindow& w) { QTest::keyClick(w.cmdRecord2, Qt::Key_Enter, Qt::KeypadModifier); },
+             "adr\r2", [](ProbeWindow& w) -> QWidget* { return w.cmdRecord2; }},
+            {"Return in the box", [](ProbeWindow& w) { QTest::keyClick(w.txtResult, Qt::Key_Return); }, "",
+             [](ProbeWindow& w) -> QWidget* { return w.txtResult; }},
+            {"Alt+E", [](ProbeWindow& w) { QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier); }, "adr\r1",
+             [](ProbeWindow& w) -> QWidget* { return w.txtResult; }},
+            {"Alt+Z", [](ProbeWindow& w) { QTest::keyClick(&w, Qt::Key_Z, Qt::AltModifier); }, "adr\r2",
+             [](ProbeWindow& w) -> QWidget* { return w.txtResult; }},
+        };
+        for (const auto& way : ways) {
             PrepareResponse(SampleScreen("M\xFCller GmbH"));
-            QTest::mouseClick(button, Qt::LeftButton);
-            QCOMPARE(ReadFileBytes(InFolder("fake-request.bin")), std::string(request));
-            QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
-            QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);
-            // No input method works on the window itself; the focus goes back.
-            QCOMPARE(window.focusDuringRun, &window);
-            QCOMPARE(QApplication::focusWidget(), button);
+            const QString before = window.txtResult->toPlainText();
+            way.focus(window)->setFocus();
+            way.start(window);
+            // An access key clicks its button a moment later, as a mouse
+            // click would look.
+            QTRY_COMPARE(ReadFileBytes(InFolder("fake-runs.txt")), std::string(*way.request ? "run\nend\n" : ""));
+            QCOMPARE(ReadFileBytes(InFolder("fake-request.bin")), std::string(way.request));
+            if (*way.request) {
+                QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
+                QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);
+                // No input method works on the window itself.
+                QCOMPARE(window.focusDuringRun, &window);
+            } else {
+                QCOMPARE(window.txtResult->toPlainText().count('\n'), before.count('\n') + 1);
+            }
+            // Without a screen reader the focus goes back where it was.
+            QVERIFY2(QApplication::focusWidget() == way.focus(window), way.name);
             QCOMPARE(QApplication::overrideCursor(), nullptr);
             QVERIFY(window.cmdRecord1->isEnabled() && window.cmdRecord2->isEnabled());
         }
@@ -134,9 +182,9 @@ private slots:
         QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
     }
 
-    // The message box of an error, in German throughout under the German
-    // locale that ctest gives this test, and the program's end once it is
-    // closed.
+    // The message box of an error, in German throughout though the session
+    // language is C, where a German locale is installed (ctest makes one),
+    // and the program's end once it is closed.
     void errorIsShownAndEndsTheProgram() {
         PrepareResponse(SampleScreen());
         std::filesystem::remove(InFolder("Lief-adr.exe"));
@@ -154,7 +202,7 @@ private slots:
         QTimer::singleShot(0, [&] { QTest::mouseClick(window.cmdRecord1, Qt::LeftButton); });
         QCOMPARE(QApplication::exec(), 1);
         QCOMPARE(box, QString::fromStdString("Der Keilbrecher|Fehler 2: Das Suchprogramm „" + InFolder("Lief-adr.exe") +
-                                             "“ kann nicht gestartet werden: Datei oder Verzeichnis nicht gefunden|shown"));
+                                             "“ kann nicht gestartet werden: Datei oder Verzeichnis nicht gefunden.|shown"));
         QVERIFY(!window.isVisible());
     }
 };

@@ -1,0 +1,13 @@
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "screen_reader.h"
+
+namespace keil {
+
+bool ScreenReaderRunning() {
+    BOOL running = FALSE;
+    return ::SystemParametersInfoW(SPI_GETSCREENREADER, 0, &running, 0) && running;
+}
+
+}  // namespace keil
