@@ -68,10 +68,10 @@ std::string ToLatin1(std::string_view utf8) {
 
 std::string Screen(const std::vector<std::string_view>& recordLines, std::string_view status) {
     std::vector<std::string_view> lines = {
-        "FIBU Lieferanten-Adressen                                            Auskunft",
+        "FIBU Lieferantenadressen                                            Suchprogramm",
         "--------------------------------------------------------------------------------",
         "",
-        "Lieferanten-Stammdaten, Adressteil",
+        "Lieferantenstammdaten, Adressteil",
         "",
     };
     lines.insert(lines.end(), recordLines.begin(), recordLines.end());
