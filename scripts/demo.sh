@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# Builds the program and opens its window, wired to the demo lookup program
-# in a folder inside the build tree. As root on Debian 12 it first installs
-# the packages that are missing.
+# Builds the Linux window and the demo lookup program, and opens the window,
+# wired to the demo in a folder inside the build tree. As root on Debian 12
+# it first installs what these two need and is missing; the tests' tools
+# (scripts/test.sh) are not among it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source scripts/packages.sh
-keil_ensure_packages "${KEIL_PACKAGES[@]}"
+keil_ensure_packages "${KEIL_DEMO_PACKAGES[@]}"
 
-cmake --preset dev
-cmake --build --preset dev --target keilbrecher place_demo
+cmake --preset demo
+cmake --build --preset demo --target keilbrecher place_demo
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "There is no display to open the window on (DISPLAY is not set)." >&2
@@ -16,4 +17,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "  xvfb-run -a bash scripts/demo.sh" >&2
   exit 1
 fi
-exec build/dev/window/keilbrecher
+exec build/demo/window/keilbrecher

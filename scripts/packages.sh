@@ -1,14 +1,21 @@
-# Debian 12 packages the build and the tests need, and a function that
-# installs the missing ones (as root) or names them (otherwise).
+# Debian 12 packages that the Linux window and the demo need
+# (KEIL_DEMO_PACKAGES), and those that the build, the tests and the packages
+# need besides (KEIL_PACKAGES, all of them); and a function that installs
+# the missing ones (as root) or names them (otherwise).
+
+KEIL_DEMO_PACKAGES=(
+  g++ cmake ninja-build pkg-config
+  qt6-base-dev qt6-translations-l10n fonts-dejavu-core librsvg2-bin
+)
 
 KEIL_PACKAGES=(
-  g++ cmake ninja-build pkg-config
+  "${KEIL_DEMO_PACKAGES[@]}"
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  qt6-base-dev qt6-translations-l10n fonts-dejavu-core locales
+  locales
   xvfb xauth xdotool xclip imagemagick x11-utils ibus dbus-x11
   openbox orca python3-pyatspi at-spi2-core speech-dispatcher-espeak-ng
-  librsvg2-bin icoutils lintian dpkg-dev wixl msitools
+  icoutils lintian dpkg-dev wixl msitools
   mingw-w64 wine wine64 fonts-wine
   libxrender1 libxfixes3 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1
 )
