@@ -1,68 +1,13 @@
-#include <fcntl.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
-
-#include <cerrno>
+#include <unistd.h>
 
 #include "error.h"
 #include "launcher.h"
+#include "spawn.posix.h"
 
 extern char** environ;
 
 namespace keil {
-namespace {
-
-void CheckPreparation(int rc) {
-    if (rc != 0) ThrowSystemError(rc, "Der Start des Suchprogramms kann nicht vorbereitet werden");
-}
-
-// posix_spawn's file actions and attributes, destroyed on every road.
-class SpawnFileActions {
-public:
-    SpawnFileActions() { Check(::posix_spawn_file_actions_init(&actions_)); }
-    ~SpawnFileActions() { ::posix_spawn_file_actions_destroy(&actions_); }
-    SpawnFileActions(const SpawnFileActions&) = delete;
-    SpawnFileActions& operator=(const SpawnFileActions&) = delete;
-
-    void Dup2(int fd, int target) { Check(::posix_spawn_file_actions_adddup2(&actions_, fd, target)); }
-    void CloseFrom(int lowest) { Check(::posix_spawn_file_actions_addclosefrom_np(&actions_, lowest)); }
-    void ChangeFolder(const std::string& folder) {
-        if (!folder.empty()) Check(::posix_spawn_file_actions_addchdir_np(&actions_, folder.c_str()));
-    }
-    const posix_spawn_file_actions_t* get() const { return &actions_; }
-
-private:
-    static void Check(int rc) { CheckPreparation(rc); }
-    posix_spawn_file_actions_t actions_{};
-};
-
-class SpawnAttributes {
-public:
-    SpawnAttributes() { Check(::posix_spawnattr_init(&attr_)); }
-    ~SpawnAttributes() { ::posix_spawnattr_destroy(&attr_); }
-    SpawnAttributes(const SpawnAttributes&) = delete;
-    SpawnAttributes& operator=(const SpawnAttributes&) = delete;
-
-    // Every signal starts with its default action and none is blocked,
-    // whatever this program ignores, handles or blocks.
-    void DefaultSignals() {
-        sigset_t all;
-        sigset_t none;
-        sigfillset(&all);
-        sigemptyset(&none);
-        Check(::posix_spawnattr_setsigdefault(&attr_, &all));
-        Check(::posix_spawnattr_setsigmask(&attr_, &none));
-        Check(::posix_spawnattr_setflags(&attr_, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK));
-    }
-    const posix_spawnattr_t* get() const { return &attr_; }
-
-private:
-    static void Check(int rc) { CheckPreparation(rc); }
-    posix_spawnattr_t attr_{};
-};
-
-}  // namespace
 
 LaunchedProcess::~LaunchedProcess() {
     // The wait normally reaps the child. Should it not have (the wait could

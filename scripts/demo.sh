@@ -13,7 +13,7 @@ cmake --build --preset demo --target keilbrecher place_demo
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "There is no display to open the window on (DISPLAY is not set)." >&2
-  echo "Run it on a virtual X server instead:" >&2
+  echo "Run it on a virtual X server instead (Debian's package xvfb):" >&2
   echo "  xvfb-run -a bash scripts/demo.sh" >&2
   exit 1
 fi

@@ -1,6 +1,9 @@
 #include <QApplication>
 
+#include "fixed_paths.h"
 #include "frm_main.qt.h"
+#include "launcher.h"
+#include "wine_keeper.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
@@ -8,5 +11,7 @@ int main(int argc, char* argv[]) {
     InstallAccessibleRoles();
     frmMain window;
     window.show();
+    // A Windows lookup program starts at once while Wine is kept ready.
+    const keil::WineKeeper wine(keil::SplitCommandLine(keil::JoinCommandLine()).program);
     return QApplication::exec();
 }

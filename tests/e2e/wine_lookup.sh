@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Linux window program with the users' Windows lookup program: the
-# kernel hands Lief-adr.exe to Wine, and "Erster Datensatz" shows the
-# record that the Windows program wrote. Runs under xvfb-run (see
-# CMakeLists.txt).
+# kernel hands Lief-adr.exe to Wine, and each record button shows the record
+# that the Windows program wrote, also after a pause in which Wine would
+# have stopped. The window keeps one Wine process of its own for that, which
+# ends with the window, killed though it is, and all of Wine with it. Runs
+# under xvfb-run (see CMakeLists.txt).
 #
 # usage: wine_lookup.sh FOLDER WINDOWS_DEMO EXPECTED PREFIX PROGRAM [ARGS...]
 #   PREFIX  a Wine prefix to make afresh for the test
@@ -26,17 +28,42 @@ rm -rf "$prefix"
 export WINEPREFIX=$prefix WINEDEBUG=-all
 wait_for_display
 
+# Clicks the button at X Y and waits for its lookup: it writes the request
+# file at once and deletes it at its end; the first start in a fresh prefix
+# sets the prefix up first, for seconds.
+look_up() {
+  click_at "$window" "$1" "$2"
+  for _ in $(seq 100); do [ -e "$folder/in.txt" ] && break; sleep 0.1; done
+  for _ in $(seq 1200); do [ -e "$folder/in.txt" ] || break; sleep 0.1; done
+  sleep 0.5
+}
+running() { [ -e "/proc/$1" ] && ! grep -q '^State:.*Z' "/proc/$1/status"; }
+
 place "$demo"
 start_window
-click_at "$window" 72 28
-# The lookup writes the request file at once and deletes it at its end; the
-# first start in a fresh prefix sets the prefix up first, for seconds.
-for _ in $(seq 100); do [ -e "$folder/in.txt" ] && break; sleep 0.1; done
-for _ in $(seq 1200); do [ -e "$folder/in.txt" ] || break; sleep 0.1; done
-sleep 0.5
+kept=$(pgrep -P "$app_pid" | head -n 1 || true)
+if [ -n "$kept" ] && running "$kept"; then pass "the window keeps a Wine process"; else fail "no kept Wine process"; fi
+look_up 72 28
 if diff <(copy_text "$window" 230 100) "$expected"; then
   pass "record 1 of the Windows lookup program shown"
 else
   fail "record 1 text differs"
+fi
+sleep 6
+look_up 72 60
+if [ "$(copy_text "$window" 230 100 | head -n 1)" = "Öztürk Papier- und Schreibwaren KG" ]; then
+  pass "record 2 shown, 6 seconds later"
+else
+  fail "record 2 not shown after a pause"
+fi
+
+kill -KILL "$app_pid"
+wait "$app_pid" 2> /dev/null || true
+app_pid=
+for _ in $(seq 100); do running "${kept:-0}" || break; sleep 0.1; done
+if ! running "${kept:-0}" && timeout 30 wineserver -w; then
+  pass "the kept process and Wine end with the killed window"
+else
+  fail "Wine runs on after the window was killed"
 fi
 finish

@@ -1,0 +1,93 @@
+// Which interpreter the kernel hands a program to, and the idle process
+// that the Linux window keeps with it for a Windows lookup program only.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+#include "support.h"
+#include "wine_keeper.h"
+
+namespace keil::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kWine = "enabled\ninterpreter /usr/bin/wine\nflags: \noffset 0\nmagic 4d5a\n";
+
+TEST(WineKeeper, FindsTheKernelsInterpreter) {
+    const struct {
+        const char* name;
+        std::string head;
+        const char* program;
+        std::vector<std::string> entries;
+        const char* interpreter;
+    } kCases[] = {
+        {"WindowsProgram", "MZ\x90", "/c/fibu/Lief-adr.exe", {kWine}, "/usr/bin/wine"},
+        {"NativeProgram", "\x7f" "ELF", "/c/fibu/Lief-adr.exe", {kWine}, ""},
+        {"ShorterThanTheMagic", "M", "x", {kWine}, ""},
+        {"Disabled", "MZ", "x", {"disabled\ninterpreter /usr/bin/wine\noffset 0\nmagic 4d5a\n"}, ""},
+        {"MagicAtAnOffset", "MZPE", "x", {"enabled\ninterpreter /pe\noffset 2\nmagic 5045\n"}, "/pe"},
+        {"MagicUnderAMask", "MZx", "x", {"enabled\ninterpreter /masked\noffset 0\nmagic 4d5a00\nmask ffff00\n"},
+         "/masked"},
+        {"ByExtension", "", "/c/fibu/Lief-adr.exe", {"enabled\ninterpreter /ext\nextension .exe\n"}, "/ext"},
+        {"OtherExtension", "", "/c/fibu/Lief-adr.com", {"enabled\ninterpreter /ext\nextension .exe\n"}, ""},
+        {"FirstMatchingEntry", "MZ", "x",
+         {"enabled\ninterpreter /elf\noffset 0\nmagic 7f454c46\n", kWine, "enabled\ninterpreter /later\nmagic 4d\n"},
+         "/usr/bin/wine"},
+    };
+    for (const auto& c : kCases) EXPECT_EQ(BinfmtInterpreter(c.head, c.program, c.entries), c.interpreter) << c.name;
+}
+
+// A kept process starts for a Windows program only, with the command
+// interpreter and nothing of this process but its input, and ends when the
+// keeper goes. A start that fails is not reported.
+TEST(WineKeeper, KeepsOneProcessForAWindowsProgramOnly) {
+    const fs::path folder = fs::path(FibuDir()) / "binfmt";
+    const std::string kStandIn = "enabled\ninterpreter " KEIL_STAND_IN_WINE "\noffset 0\nmagic 4d5a\n";
+    const struct {
+        const char* name;
+        std::string head;
+        const char* status;
+        std::string entry;
+        bool kept;
+    } kCases[] = {
+        {"WindowsProgram", "MZ\x90", "enabled", kStandIn, true},
+        {"NativeProgram", "\x7f" "ELF", "enabled", kStandIn, false},
+        {"HandlersDisabled", "MZ\x90", "disabled", kStandIn, false},
+        {"InterpreterMissing", "MZ\x90", "enabled", "enabled\ninterpreter /nowhere/wine\nmagic 4d5a\n", false},
+        {"EntryUnreadable", "MZ\x90", "enabled", "enabled\ninterpreter /x\noffset x\nmagic 4d5a\n", false},
+    };
+    for (const auto& c : kCases) {
+        RemoveFolder();
+        fs::create_directories(folder);
+        WriteFileBytes((folder / "status").string(), std::string(c.status) + "\n");
+        WriteFileBytes((folder / "wine").string(), c.entry);
+        WriteFileBytes(InFolder("Lief-adr.exe"), c.head);
+        int pid = 0;
+        {
+            const WineKeeper keeper(InFolder("Lief-adr.exe"), folder.string());
+            pid = keeper.pid();
+            EXPECT_EQ(pid != 0, c.kept) << c.name;
+            if (pid == 0) continue;
+            // The command line shows once the new program has taken over.
+            const std::string proc = "/proc/" + std::to_string(pid);
+            std::string commandLine;
+            for (int i = 0; i < 1000 && commandLine.empty(); ++i) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                commandLine = ReadFileBytes(proc + "/cmdline");
+            }
+            EXPECT_EQ(commandLine, std::string(KEIL_STAND_IN_WINE "\0cmd\0", sizeof KEIL_STAND_IN_WINE + 4));
+            EXPECT_EQ(std::distance(fs::directory_iterator(proc + "/fd"), {}), 3) << c.name;
+        }
+        int status = -1;
+        EXPECT_EQ(::waitpid(pid, &status, 0), pid) << c.name;
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace keil::test
