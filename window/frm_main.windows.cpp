@@ -41,6 +41,35 @@ SIZE LayoutWindowSize(int dpi) {
 
 bool KeyDown(int key) { return (::GetKeyState(key) & 0x8000) != 0; }
 
+// A window's device context, released on every road.
+class WindowDc {
+public:
+    explicit WindowDc(HWND window) : window_(window), dc_(::GetDC(window)) {}
+    ~WindowDc() {
+        if (dc_ != nullptr) ::ReleaseDC(window_, dc_);
+    }
+    WindowDc(const WindowDc&) = delete;
+    WindowDc& operator=(const WindowDc&) = delete;
+    HDC get() const { return dc_; }
+
+private:
+    HWND window_;
+    HDC dc_;
+};
+
+// The height of a line of `font` in `window`, as an edit control lays it
+// out; 0 when it cannot be had.
+LONG LineHeight(HWND window, HFONT font) {
+    const WindowDc dc(window);
+    TEXTMETRICW metrics{};
+    if (dc.get() != nullptr) {
+        const HGDIOBJ old = ::SelectObject(dc.get(), font);
+        ::GetTextMetricsW(dc.get(), &metrics);
+        ::SelectObject(dc.get(), old);
+    }
+    return metrics.tmHeight;
+}
+
 }  // namespace
 
 frmMain::frmMain(HINSTANCE instance) {
@@ -109,15 +138,9 @@ void frmMain::UpdateScrollBar() {
     ::ShowScrollBar(txtResult_, SB_VERT, FALSE);
     RECT text{};
     ::SendMessageW(txtResult_, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&text));
-    TEXTMETRICW metrics{};
-    const HDC dc = ::GetDC(txtResult_);
-    const HGDIOBJ old = ::SelectObject(dc, resultFont_.get());
-    ::GetTextMetricsW(dc, &metrics);
-    ::SelectObject(dc, old);
-    ::ReleaseDC(txtResult_, dc);
-    const LRESULT lines = ::SendMessageW(txtResult_, EM_GETLINECOUNT, 0, 0);
-    const LONG fitting = metrics.tmHeight > 0 ? (text.bottom - text.top) / metrics.tmHeight : 0;
-    if (lines > fitting) ::ShowScrollBar(txtResult_, SB_VERT, TRUE);
+    const LONG lineHeight = LineHeight(txtResult_, resultFont_.get());
+    const LONG fitting = lineHeight > 0 ? (text.bottom - text.top) / lineHeight : 0;
+    if (::SendMessageW(txtResult_, EM_GETLINECOUNT, 0, 0) > fitting) ::ShowScrollBar(txtResult_, SB_VERT, TRUE);
 }
 
 void frmMain::MakeFonts(int dpi) {

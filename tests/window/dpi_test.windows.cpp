@@ -63,7 +63,7 @@ TEST(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
     const struct {
         std::u16string text;
         bool scrolls;
-    } kTexts[] = {{u"kurz\r\n", false}, {tall, true}, {std::u16string(80, u'x') + u"\r\n", false}, {u"", false}};
+    } kTexts[] = {{u"kurz\r\n", false}, {tall, true}, {std::u16string(80, u'x') + u"\r\n", false}};
     for (const auto& [text, scrolls] : kTexts) {
         window.SetResultText(text);
         EXPECT_EQ((::GetWindowLongW(box, GWL_STYLE) & WS_VSCROLL) != 0, scrolls) << text.size();

@@ -65,12 +65,9 @@ private slots:
         // Columns line up: narrow and wide letters take the same width.
         const QFontMetrics metrics(window.txtResult->font());
         QCOMPARE(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('W'));
-        // Focus starts on the first button; Tab walks the controls in order.
+        // Focus starts on the first button (the end-to-end test walks on
+        // with Tab).
         QCOMPARE(QApplication::focusWidget(), window.cmdRecord1);
-        for (QWidget* next : std::initializer_list<QWidget*>{window.cmdRecord2, window.txtResult, window.cmdRecord1}) {
-            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-            QCOMPARE(QApplication::focusWidget(), next);
-        }
         // A block taller than the box shows a vertical scroll bar, and only
         // then; long lines wrap instead of scrolling sideways.
         const struct {
@@ -128,8 +125,9 @@ private slots:
     }
 
     // Each way into a lookup looks up its record once and holds the window
-    // meanwhile; Return in the result box breaks the line instead. The
-    // block replaces typed text whole; an empty response leaves the text.
+    // meanwhile; Return in the result box breaks the line instead (the
+    // end-to-end test adds keypad Enter and Alt+E). The block replaces typed
+    // text whole; an empty response leaves the text.
     void eachWayLooksUpItsRecord() {
         ProbeWindow window;
         window.show();
@@ -146,11 +144,7 @@ private slots:
              [](ProbeWindow& w) -> QWidget* { return w.cmdRecord2; }},
             {"Return", [](ProbeWindow& w) { QTest::keyClick(w.cmdRecord1, Qt::Key_Return); }, "adr\r1",
              [](ProbeWindow& w) -> QWidget* { return w.cmdRecord1; }},
-            {"keypad Enter", [](ProbeWindow& w) { QTest::keyClick(w.cmdRecord2, Qt::Key_Enter, Qt::KeypadModifier); },
-             "adr\r2", [](ProbeWindow& w) -> QWidget* { return w.cmdRecord2; }},
             {"Return in the box", [](ProbeWindow& w) { QTest::keyClick(w.txtResult, Qt::Key_Return); }, "",
-             [](ProbeWindow& w) -> QWidget* { return w.txtResult; }},
-            {"Alt+E", [](ProbeWindow& w) { QTest::keyClick(&w, Qt::Key_E, Qt::AltModifier); }, "adr\r1",
              [](ProbeWindow& w) -> QWidget* { return w.txtResult; }},
             {"Alt+Z", [](ProbeWindow& w) { QTest::keyClick(&w, Qt::Key_Z, Qt::AltModifier); }, "adr\r2",
              [](ProbeWindow& w) -> QWidget* { return w.txtResult; }},
