@@ -21,16 +21,19 @@ mkdir -p "$work/orca"
 log=$work/orca.log
 # Orca's speech server, for this test only.
 export SPEECHD_ADDRESS=unix_socket:$work/speechd.sock
+# Ends what the test started, and only that: a developer's own screen
+# reader and window manager run on.
+started=()
 cleanup() {
   stop_window
+  [ "${#started[@]}" -eq 0 ] || kill "${started[@]}" 2> /dev/null || true
   pkill -f -- "$work/speechd.sock" 2> /dev/null || true
-  pkill -x orca 2> /dev/null || true
-  pkill -x openbox 2> /dev/null || true
 }
 trap cleanup EXIT
 
 wait_for_display
-x openbox > /dev/null 2>&1 &
+openbox > /dev/null 2>&1 &
+started+=($!)
 # What GNOME sets when the clerk turns the screen reader on; the AT-SPI bus
 # starts with it.
 a11y_status() {  # Get, or Set VALUE
@@ -43,7 +46,9 @@ for _ in $(seq 50); do
   sleep 0.2
 done
 # A terminal as Orca's debug file, which Python then writes line by line.
-script -q -f -c "orca -u '$work/orca' -d braille -d braille-monitor --debug-file=/dev/tty" "$log" > /dev/null &
+# (Orca does not start beside another Orca of the same user.)
+script -q -f -c "exec orca -u '$work/orca' -d braille -d braille-monitor --debug-file=/dev/tty" "$log" > /dev/null &
+started+=($!)
 timeout 60 sh -c "until grep -aq 'Screen reader on' '$log' 2> /dev/null; do sleep 0.2; done" ||
   { fail "Orca did not start"; finish; }
 

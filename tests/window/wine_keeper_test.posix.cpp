@@ -21,14 +21,15 @@ const std::string kWine = "enabled\ninterpreter /usr/bin/wine\nflags: \noffset 0
 TEST(WineKeeper, FindsTheKernelsInterpreter) {
     const struct {
         const char* name;
-        std::string head;
+        std::string_view head;
         const char* program;
         std::vector<std::string> entries;
         const char* interpreter;
     } kCases[] = {
         {"WindowsProgram", "MZ\x90", "/c/fibu/Lief-adr.exe", {kWine}, "/usr/bin/wine"},
         {"NativeProgram", "\x7f" "ELF", "/c/fibu/Lief-adr.exe", {kWine}, ""},
-        {"ShorterThanTheMagic", "M", "x", {kWine}, ""},
+        // Not one byte past the head is read, though it would match.
+        {"ShorterThanTheMagic", std::string_view("MZ", 1), "x", {kWine}, ""},
         {"Disabled", "MZ", "x", {"disabled\ninterpreter /usr/bin/wine\noffset 0\nmagic 4d5a\n"}, ""},
         {"MagicAtAnOffset", "MZPE", "x", {"enabled\ninterpreter /pe\noffset 2\nmagic 5045\n"}, "/pe"},
         {"MagicUnderAMask", "MZx", "x", {"enabled\ninterpreter /masked\noffset 0\nmagic 4d5a00\nmask ffff00\n"},
@@ -82,6 +83,14 @@ TEST(WineKeeper, KeepsOneProcessForAWindowsProgramOnly) {
             }
             EXPECT_EQ(commandLine, std::string(KEIL_STAND_IN_WINE "\0cmd\0", sizeof KEIL_STAND_IN_WINE + 4));
             EXPECT_EQ(std::distance(fs::directory_iterator(proc + "/fd"), {}), 3) << c.name;
+            // Its input is the pipe whose other end the keeper holds here.
+            const fs::path input = fs::read_symlink(proc + "/fd/0");
+            bool held = false;
+            for (const auto& fd : fs::directory_iterator("/proc/self/fd")) {
+                std::error_code gone;
+                held = held || fs::read_symlink(fd.path(), gone) == input;
+            }
+            EXPECT_TRUE(held && input.string().starts_with("pipe:")) << input;
         }
         int status = -1;
         EXPECT_EQ(::waitpid(pid, &status, 0), pid) << c.name;
