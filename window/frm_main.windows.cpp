@@ -305,7 +305,9 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             }
             break;
         case WM_SIZE:
-            Place();
+            // Minimised, the client area is empty; the controls keep their
+            // places until the window is restored.
+            if (wParam != SIZE_MINIMIZED) Place();
             return 0;
         case WM_GETMINMAXINFO: {
             const SIZE least = LayoutWindowSize(dpi_);
@@ -321,6 +323,9 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
             ::SetWindowPos(frm_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
                            suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+            // A window that keeps its size (a maximised one) gets no
+            // WM_SIZE, so the controls are placed here too.
+            Place();
             return 0;
         }
         case WM_CLOSE:

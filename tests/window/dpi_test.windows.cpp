@@ -25,6 +25,10 @@ TEST(WindowsWindow, FollowsAChangeOfDpi) {
     const auto oldFont =
         reinterpret_cast<HGDIOBJ>(::SendMessageW(::GetDlgItem(frm, frmMain::kIdRecord1), WM_GETFONT, 0, 0));
     RECT suggested{40, 30, 40 + 800, 30 + 500};
+    // The window has the suggested size already, as a maximised one keeps
+    // its size: no WM_SIZE follows, and the controls must follow all the same.
+    ::SetWindowPos(frm, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
     ::SendMessageW(frm, WM_DPICHANGED, MAKEWPARAM(144, 144), reinterpret_cast<LPARAM>(&suggested));
 
     RECT frame{};
