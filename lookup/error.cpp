@@ -14,20 +14,27 @@ void ThrowOverflow() {
 void ThrowRange() {
     throw Error(kErrRange,
                 "Die Antwort des Suchprogramms ist zu kurz oder anders aufgebaut als erwartet, deshalb lässt sich "
-                "keine Adresse aus ihr lesen. Suchen Sie erneut; kommt der Fehler wieder, melden Sie ihn Ihrer "
-                "IT-Betreuung.");
+                "keine Adresse aus ihr lesen. Starten Sie das Programm neu und suchen Sie erneut; kommt der Fehler "
+                "wieder, melden Sie ihn Ihrer IT-Betreuung.");
+}
+
+void ThrowEmptyResponse() {
+    throw Error(kErrRange,
+                "Das Suchprogramm hat keine Antwort geschrieben, deshalb lässt sich keine Adresse anzeigen. "
+                "Starten Sie das Programm neu und suchen Sie erneut; kommt der Fehler wieder, melden Sie ihn "
+                "Ihrer IT-Betreuung.");
 }
 
 void ThrowAllocation() {
     throw Error(kErrAllocation,
                 "Für die Antwort des Suchprogramms ist nicht genug Arbeitsspeicher frei. Schließen Sie andere "
-                "Programme und suchen Sie erneut.");
+                "Programme und starten Sie das Programm neu.");
 }
 
 void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found) {
     throw Error(kErrNotPlainFile, "An der Stelle der " + role + " " + Quoted(path) + " steht " + found +
                                       ", keine einfache Datei. Das Programm verändert daran nichts. Lassen Sie den "
-                                      "Eintrag von Ihrer IT-Betreuung entfernen und suchen Sie dann erneut.");
+                                      "Eintrag von Ihrer IT-Betreuung entfernen und starten Sie das Programm dann neu.");
 }
 
 void ThrowReplaced(const std::string& role, const std::string& path) {
@@ -45,7 +52,7 @@ void ThrowResponseTooLarge(const std::string& path, long long size) {
 void ThrowResponseChanged(const std::string& path) {
     throw Error(kErrResponseChanged, "Die " + std::string(kResponseRole) + " " + Quoted(path) +
                                          " ist beim Lesen kürzer geworden: Ein anderes Programm hat sie "
-                                         "verändert. Suchen Sie erneut.");
+                                         "verändert. Starten Sie das Programm neu und suchen Sie erneut.");
 }
 
 void ThrowFileError(std::int32_t code, const std::string& role, const std::string& path, const std::string& done) {
@@ -54,10 +61,42 @@ void ThrowFileError(std::int32_t code, const std::string& role, const std::strin
 
 std::string Quoted(const std::string& text) { return "„" + text + "“"; }
 
+std::string ExplainSystemError(std::int32_t code) {
+    constexpr const char* kTellSupport = "Melden Sie den Fehler Ihrer IT-Betreuung.";
+    switch (ClassifySystemError(code)) {
+        case SystemFault::kNotFound:
+            return "Die Datei oder der Ordner ist nicht vorhanden. Bitten Sie Ihre IT-Betreuung, das "
+                   "Suchprogramm und seinen Ordner einzurichten.";
+        case SystemFault::kNoPermission:
+            return "Dazu fehlt Ihnen die Berechtigung. Hat Ihre IT-Betreuung sie Ihnen gerade erst gegeben, "
+                   "melden Sie sich ab und wieder an; sonst bitten Sie sie darum.";
+        case SystemFault::kBusy:
+            return "Ein anderes Programm benutzt die Datei gerade. Starten Sie das Programm in einigen Minuten "
+                   "neu; kommt der Fehler wieder, melden Sie ihn Ihrer IT-Betreuung.";
+        case SystemFault::kWrongFormat:
+            return kWrongFormatText;
+        case SystemFault::kDiskFull:
+            return "Der Datenträger ist voll, oder Ihr Speicherplatz ist aufgebraucht. Bitten Sie Ihre "
+                   "IT-Betreuung, Platz zu schaffen.";
+        case SystemFault::kReadOnly:
+            return "Der Datenträger ist schreibgeschützt. " + std::string(kTellSupport);
+        case SystemFault::kInputOutput:
+            return "Der Datenträger oder das Netzwerk meldet einen Lese- oder Schreibfehler. " +
+                   std::string(kTellSupport);
+        case SystemFault::kOutOfMemory:
+            return kOutOfMemoryText;
+        case SystemFault::kOther:
+            break;
+    }
+    std::string system = SystemErrorText(code);
+    if (system.empty()) return kTellSupport;
+    if (system.back() != '.') system += '.';
+    return system + " " + kTellSupport;
+}
+
 void ThrowSystemError(std::int32_t code, const std::string& context) {
-    std::string text = context + ": " + SystemErrorText(code);
-    if (text.back() != '.') text += '.';
-    throw Error(code, text);
+    // Code 0 is no error of the system's: nothing but the advice follows.
+    throw Error(code, context + (code == 0 ? ". " : ": ") + ExplainSystemError(code));
 }
 
 }  // namespace keil

@@ -37,7 +37,7 @@ enum ErrorNumber : std::int32_t {
 
 // The text of an allocation that failed outside the program's own checks.
 inline constexpr const char* kOutOfMemoryText =
-    "Es ist nicht genug Arbeitsspeicher frei. Schließen Sie andere Programme und suchen Sie erneut.";
+    "Es ist nicht genug Arbeitsspeicher frei. Schließen Sie andere Programme und starten Sie das Programm neu.";
 
 // The exchange files' names in the program's messages.
 inline constexpr const char* kRequestRole = "Anfragedatei";
@@ -45,6 +45,8 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 
 [[noreturn]] void ThrowOverflow();
 [[noreturn]] void ThrowRange();
+// The range error for a lookup program that wrote nothing at all.
+[[noreturn]] void ThrowEmptyResponse();
 [[noreturn]] void ThrowAllocation();
 // The error for the exchange file `role` (kRequestRole, kResponseRole)
 // at `path`, which is `found` ("ein Ordner", …) instead of a plain file
@@ -68,13 +70,41 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // `text` in German quotation marks, as the program's messages quote paths.
 std::string Quoted(const std::string& text);
 
-// The system's text for a system error number (strerror on POSIX,
-// FormatMessage on Windows), without a trailing line break.
+// The kinds of system error that a clerk meets, each with a German text of
+// the program's own that says what to do.
+enum class SystemFault {
+    kOther,
+    kNotFound,
+    kNoPermission,
+    kBusy,
+    kWrongFormat,
+    kDiskFull,
+    kReadOnly,
+    kInputOutput,
+    kOutOfMemory,
+};
+
+// What kWrongFormat means on this platform, and what to do.
+extern const char* const kWrongFormatText;
+
+// The kind of the system error number `code` (errno on POSIX, a last-error
+// code on Windows).
+SystemFault ClassifySystemError(std::int32_t code);
+
+// What the system error `code` means and what the clerk does about it, in
+// German whatever the session's language: the program's own text for the
+// kinds above, else the system's own words for the code.
+std::string ExplainSystemError(std::int32_t code);
+
+// The system's own words for `code`, for an error without a text of the
+// program's: on POSIX the code's name and number ("EPROTO (71)"), since
+// strerror follows the session's LANGUAGE whatever locale it is given; on
+// Windows FormatMessage's text, German where Windows has it, without its
+// inserts. Empty for code 0, which is no error.
 std::string SystemErrorText(std::int32_t code);
 
 // Raises an Error with the given system error number; the text is the
-// context followed by the system's text for the number, ended by a full
-// stop like the program's own texts.
+// context, then what the error means and what to do.
 [[noreturn]] void ThrowSystemError(std::int32_t code, const std::string& context);
 
 }  // namespace keil

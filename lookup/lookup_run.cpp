@@ -58,8 +58,11 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
             (void)WaitForProcessExit(processId);
         }
 
+        // A lookup program that wrote nothing gave no record: the box must
+        // not go on showing an earlier lookup's record as if it were this one.
         const std::vector<std::uint8_t> response = responseFile.ReadAll();
-        if (!response.empty()) window.SetResultText(ExtractResultBlock(response));
+        if (response.empty()) ThrowEmptyResponse();
+        window.SetResultText(ExtractResultBlock(response));
 
         requestFile.Remove();
         responseFile.Remove();

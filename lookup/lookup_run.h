@@ -22,7 +22,7 @@ std::u16string CharFromCode(std::int32_t code);
 // into it, makes the response file new, starts the lookup program with its
 // input and output redirected to the two files, waits for it, reads the
 // response, cuts the result block out of it and shows it, then deletes both
-// exchange files. It holds both files from their creation to their deletion
+// exchange files. An empty response is the range error. It holds both files from their creation to their deletion
 // and reaches them only through what it holds (see ExchangeFile). The record
 // buttons are disabled for the length of the run. Any failure leaves as an
 // Error; the buttons then stay disabled and the exchange files stay on disk.

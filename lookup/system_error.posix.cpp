@@ -1,30 +1,47 @@
-#include <locale.h>
-
+#include <cerrno>
 #include <cstring>
 
 #include "error.h"
 
 namespace keil {
-namespace {
 
-// A German locale where one is installed, whatever the session's language:
-// the window speaks German throughout. None where none is installed.
-locale_t GermanLocale() {
-    for (const char* name : {"de_DE.UTF-8", "de_AT.UTF-8", "de_CH.UTF-8", "de_LU.UTF-8"}) {
-        if (const locale_t german = ::newlocale(LC_ALL_MASK, name, nullptr)) return german;
+const char* const kWrongFormatText =
+    "Die Datei ist kein Programm, das Linux ausführen kann. Ein Windows-Programm braucht Wine: Bitten Sie "
+    "Ihre IT-Betreuung, Wine für Windows-Programme einzurichten.";
+
+SystemFault ClassifySystemError(std::int32_t code) {
+    switch (code) {
+        case ENOENT:
+        case ENOTDIR:
+            return SystemFault::kNotFound;
+        case EACCES:
+        case EPERM:
+            return SystemFault::kNoPermission;
+        case EBUSY:
+        case ETXTBSY:
+        case EAGAIN:
+            return SystemFault::kBusy;
+        case ENOEXEC:
+            return SystemFault::kWrongFormat;
+        case ENOSPC:
+        case EDQUOT:
+            return SystemFault::kDiskFull;
+        case EROFS:
+            return SystemFault::kReadOnly;
+        case EIO:
+            return SystemFault::kInputOutput;
+        case ENOMEM:
+            return SystemFault::kOutOfMemory;
+        default:
+            return SystemFault::kOther;
     }
-    return nullptr;
 }
 
-}  // namespace
-
 std::string SystemErrorText(std::int32_t code) {
-    static const locale_t german = GermanLocale();
-    if (german != nullptr) return ::strerror_l(code, german);
-    // In the session's language. GNU strerror_r may return a static string
-    // instead of filling the buffer.
-    char buffer[256] = {};
-    return strerror_r(code, buffer, sizeof buffer);
+    if (code == 0) return "";
+    const char* name = ::strerrorname_np(code);
+    const std::string number = "(" + std::to_string(code) + ")";
+    return "Systemfehler " + (name != nullptr ? std::string(name) + " " + number : number);
 }
 
 }  // namespace keil

@@ -12,7 +12,6 @@ KEIL_PACKAGES=(
   "${KEIL_DEMO_PACKAGES[@]}"
   libgtest-dev libbenchmark-dev
   clang-14 libclang-rt-14-dev
-  locales
   xvfb xauth xdotool xclip imagemagick x11-utils ibus dbus-x11
   openbox orca python3-pyatspi at-spi2-core speech-dispatcher-espeak-ng procps
   icoutils lintian dpkg-dev wixl msitools

@@ -14,12 +14,9 @@
 #include <QTimer>
 #include <QTranslator>
 #include <memory>
-#include <new>
-#include <optional>
-#include <utility>
 
 #include "display_text.h"
-#include "error.h"
+#include "held_run.h"
 #include "screen_reader.h"
 #include "window_layout.h"
 
@@ -157,7 +154,6 @@ void frmMain::SetRecord2Enabled(bool enabled) { cmdRecord2->setEnabled(enabled);
 
 void frmMain::SetResultText(const std::u16string& text) {
     txtResult->setPlainText(FromUtf16(keil::DisplayTextFromBlock(text, u"\n")));
-    shownBlock_ = true;
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
@@ -185,28 +181,20 @@ void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
-    std::optional<std::pair<std::int32_t, QString>> failure;
-    shownBlock_ = false;
+    keil::LookupOutcome outcome;
     {
         HeldWindow held(this);
-        try {
-            handler(*this);
-        } catch (const keil::Error& e) {
-            failure.emplace(e.number(), QString::fromUtf8(e.text()));
-        } catch (const std::bad_alloc&) {
-            failure.emplace(keil::kErrAllocation, keil::kOutOfMemoryText);
-        }
+        outcome = keil::RunCatching(*this, handler);
     }
-    if (failure) {
-        ShowErrorAndQuit(failure->first, failure->second);
-    } else if (shownBlock_ && keil::ScreenReaderRunning()) {
-        // A screen reader reads what has the focus: the new block, without
-        // the clerk moving there first. It takes in the accessibility
-        // events of the lookup a moment later and judges each by the
-        // box's state then; moved at once, the box would already have the
-        // focus when the reader gets to the event of its new text, and the
-        // reader would take the focus as known and say nothing. A clerk who
-        // moves the focus meanwhile keeps it where she put it.
+    if (outcome.failure) {
+        ShowErrorAndQuit(*outcome.failure);
+    } else if (outcome.MovesFocusToResult(keil::ScreenReaderRunning())) {
+        // The screen reader takes in the accessibility events of the lookup
+        // a moment later and judges each by the box's state then; moved at
+        // once, the box would already have the focus when the reader gets
+        // to the event of its new text, and the reader would take the focus
+        // as known and say nothing. A clerk who moves the focus meanwhile
+        // keeps it where she put it.
         constexpr int kScreenReaderPauseMs = 300;
         QTimer::singleShot(kScreenReaderPauseMs, this, [this, focus = QPointer<QWidget>(QApplication::focusWidget())] {
             if (QApplication::focusWidget() == focus) txtResult->setFocus(Qt::OtherFocusReason);
@@ -214,9 +202,9 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     }
 }
 
-void frmMain::ShowErrorAndQuit(std::int32_t number, const QString& text) {
-    QMessageBox box(QMessageBox::Critical, windowTitle(),
-                    QStringLiteral("Fehler %1: %2").arg(number).arg(text), QMessageBox::Ok, this);
+void frmMain::ShowErrorAndQuit(const keil::Failure& failure) {
+    QMessageBox box(QMessageBox::Critical, windowTitle(), QString::fromStdString(keil::ErrorBoxText(failure)),
+                    QMessageBox::Ok, this);
     box.setObjectName("errorBox");
     // Lets the user select and copy the message, for a report of the fault.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "held_run.h"
 #include "lookup_run.h"
 
 class QPlainTextEdit;
@@ -50,10 +51,7 @@ protected:
 private:
     // Runs one Click handler with the window held: busy pointer, and input
     // given meanwhile dropped. An error it raises is shown, then the program
-    // ends.
+    // ends (see RunCatching).
     void RunHeld(void (*handler)(keil::WindowOperations&));
-    void ShowErrorAndQuit(std::int32_t number, const QString& text);
-
-    // Whether the lookup that runs now has shown a block.
-    bool shownBlock_ = false;
+    void ShowErrorAndQuit(const keil::Failure& failure);
 };

@@ -1,11 +1,10 @@
 #include "frm_main.windows.h"
 
-#include <new>
-#include <optional>
 #include <utility>
 
 #include "display_text.h"
 #include "error.h"
+#include "held_run.h"
 #include "screen_reader.h"
 #include "window_layout.h"
 #include "windows_support.windows.h"
@@ -203,10 +202,9 @@ void frmMain::SetRecord2Enabled(bool enabled) { ::EnableWindow(cmdRecord2_, enab
 void frmMain::SetResultText(const std::u16string& text) {
     const std::u16string shown = keil::DisplayTextFromBlock(text, u"\r\n");
     if (!::SetWindowTextW(txtResult_, reinterpret_cast<const wchar_t*>(shown.c_str()))) {
-        ThrowWindowError("Der Text des Ergebnisfelds kann nicht gesetzt werden");
+        ThrowWindowError("Der Text des Adressfelds kann nicht gesetzt werden");
     }
     UpdateScrollBar();
-    shownBlock_ = true;
 }
 
 void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
@@ -214,18 +212,10 @@ void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
-    std::optional<std::pair<std::int32_t, std::string>> failure;
-    shownBlock_ = false;
     // Disabling the focused button takes the focus away; it comes back.
     const HWND focus = ::GetFocus();
     const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    try {
-        handler(*this);
-    } catch (const keil::Error& e) {
-        failure.emplace(e.number(), e.text());
-    } catch (const std::bad_alloc&) {
-        failure.emplace(keil::kErrAllocation, keil::kOutOfMemoryText);
-    }
+    const keil::LookupOutcome outcome = keil::RunCatching(*this, handler);
     ::SetCursor(previous);
     // Clicks and keys given while the lookup held the window are dropped,
     // not replayed now that it takes input again.
@@ -235,22 +225,20 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
     while (::PeekMessageW(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
     }
     if (focus != nullptr && ::IsWindowEnabled(focus)) ::SetFocus(focus);
-    if (failure) {
-        ShowErrorAndQuit(failure->first, failure->second);
-    } else if (shownBlock_ && keil::ScreenReaderRunning()) {
-        // A screen reader reads what has the focus: the new block, without
-        // the clerk moving there first.
+    if (outcome.failure) {
+        ShowErrorAndQuit(*outcome.failure);
+    } else if (outcome.MovesFocusToResult(keil::ScreenReaderRunning())) {
         ::SetFocus(txtResult_);
     }
 }
 
-void ShowErrorBox(HWND owner, std::int32_t number, const std::string& text) {
-    const std::wstring message = L"Fehler " + std::to_wstring(number) + L": " + keil::WideFromUtf8(text);
+void ShowErrorBox(HWND owner, const keil::Failure& failure) {
+    const std::wstring message = keil::WideFromUtf8(keil::ErrorBoxText(failure));
     ::MessageBoxW(owner, message.c_str(), Wide(keil::layout::kCaption), MB_OK | MB_ICONERROR);
 }
 
-void frmMain::ShowErrorAndQuit(std::int32_t number, const std::string& text) {
-    ShowErrorBox(frm_, number, text);
+void frmMain::ShowErrorAndQuit(const keil::Failure& failure) {
+    ShowErrorBox(frm_, failure);
     ::ShowWindow(frm_, SW_HIDE);
     ::PostQuitMessage(kExitAfterError);
 }

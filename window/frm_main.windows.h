@@ -8,10 +8,11 @@
 #include <string>
 #include <type_traits>
 
+#include "held_run.h"
 #include "lookup_run.h"
 
-// The message box of an error: its number and text, the window's caption.
-void ShowErrorBox(HWND owner, std::int32_t number, const std::string& text);
+// The message box of an error (see ErrorBoxText), the window's caption.
+void ShowErrorBox(HWND owner, const keil::Failure& failure);
 
 // Owns a font and deletes it on destruction.
 struct FontDeleter {
@@ -60,7 +61,7 @@ private:
     // Shows the result box's vertical scroll bar when, and only when, its
     // text does not fit.
     void UpdateScrollBar();
-    void ShowErrorAndQuit(std::int32_t number, const std::string& text);
+    void ShowErrorAndQuit(const keil::Failure& failure);
 
     HWND frm_ = nullptr;
     HWND cmdRecord1_ = nullptr;
@@ -71,6 +72,4 @@ private:
     int dpi_ = 96;
     // The control that had the focus when the window was last deactivated.
     HWND lastFocus_ = nullptr;
-    // Whether the lookup that runs now has shown a block.
-    bool shownBlock_ = false;
 };

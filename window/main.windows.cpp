@@ -9,7 +9,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         window.Show(showCommand);
         return window.RunMessageLoop();
     } catch (const keil::Error& e) {
-        ShowErrorBox(nullptr, e.number(), e.text());
+        ShowErrorBox(nullptr, keil::Failure{e.number(), e.text()});
         return frmMain::kExitAfterError;
     }
 }

@@ -73,8 +73,9 @@ const Scenario kScenarios[] = {
      kWindowsOnly, "overwrite-response=32\n"},
     {"ForgedRequestWrittenInPlace", kScreen, "overwrite-request", 0, kBlock, kCompleteRun, kNone, nullptr,
      kWindowsOnly, "overwrite-request=32\n"},
-    {"EmptyResponseKeepsTheText", "", "", 0, std::nullopt, kRunWithoutText, kNone},
-    {"OneByteResponse", "x", "", 0x20000002, {}, kFailedRun, kInAndOut},
+    // A response without a record is an error, empty or not.
+    {"EmptyResponse", "", "", kErrRange, {}, kFailedRun, kInAndOut},
+    {"OneByteResponse", "x", "", kErrRange, {}, kFailedRun, kInAndOut},
     {"NulAndHighBytes", SampleScreen(kHighBytes), "", 0, SampleBlock(kHighBytes), kCompleteRun, kNone},
     {"SixteenMiBBeforeTheScreen", std::string(16 << 20, 'x') + kScreen, "", 0, kBlock, kCompleteRun, kNone},
     {"NonZeroExitCode", kScreen, "exit 7", 0, kBlock, kCompleteRun, kNone},
@@ -101,8 +102,8 @@ const Scenario kScenarios[] = {
     {"ProgramNotExecutable", kScreen, "", EACCES, {}, kFailedRun, kInAndOut,
      [] { ReplaceProgram("\x7f" "ELF", fs::perms::owner_read); }, kPosixOnly},
     // No shell runs the program: a script without "#!" does not start.
-    {"ScriptWithoutInterpreterLine", kScreen, "", ENOEXEC, {}, kFailedRun, kInAndOut,
-     [] { ReplaceProgram("echo must not run\n", fs::perms::owner_all); }, kPosixOnly},
+    {"ScriptWithoutInterpreterLine", kScreen, "", kErrNotAProgram, {}, kFailedRun, kInAndOut,
+     [] { ReplaceProgram("echo must not run\n", fs::perms::owner_all); }},
     // The block is shown before the exchange files are deleted. (Windows
     // lets nobody delete a file that the run holds by its name.)
     {"ProgramDeletesTheRequest", kScreen, "delete-request", kErrNoFile, kBlock, kShownThenFailed, kOut, nullptr,
@@ -121,13 +122,17 @@ TEST(Run, Scenarios) {
         const int handles = CountOpenHandles();
         RecordingWindow window;
         std::int32_t error = 0;
+        std::string text;
         try {
             cmdRecord1_Click(window);
         } catch (const Error& e) {
             error = e.number();
+            text = e.text();
         }
 
         EXPECT_EQ(error, s.error);
+        // Every text ends in a full stop, with no insert left for a name.
+        EXPECT_TRUE(error == 0 || (text.ends_with('.') && text.find('%') == std::string::npos)) << text;
         EXPECT_EQ(window.shown, s.block ? Widen(*s.block) : u"before");
         EXPECT_EQ(window.log, s.log);
         EXPECT_EQ(FileExists(RequestFilePath()), (s.left & kIn) != 0);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "error.h"
 #include "fixed_paths.h"
 #include "lookup_run.h"
 
@@ -74,10 +75,19 @@ inline std::string SampleScreen(const std::string& name = "Muster GmbH") {
 }
 
 // Platform facts: which platform this is; the system's error numbers of a
-// missing file and a missing folder; the ways it waits for a process.
+// missing file, a missing folder and a program file that holds no program;
+// the ways it waits for a process.
 enum Platform { kBothPlatforms, kPosixOnly, kWindowsOnly };
 extern const Platform kThisPlatform;
-extern const std::int32_t kErrNoFile, kErrNoFolder;
+extern const std::int32_t kErrNoFile, kErrNoFolder, kErrNotAProgram;
+// System error numbers that a clerk may meet, each with its kind; one with
+// a message that has an insert on Windows ("%1"), and one of the kind
+// kOther on every platform.
+struct SystemFaultCase {
+    std::int32_t code;
+    SystemFault fault;
+};
+extern const std::vector<SystemFaultCase> kSystemFaults;
 struct Wait {
     const char* name;
     std::int32_t (*wait)(std::int32_t processId);
@@ -108,11 +118,10 @@ void MakeNamedPipe(const std::string& path);
 // it away (root on POSIX), another user's.
 void GiveToAnotherUser(const std::string& path);
 
-// The window operations of a run that went to its end, with and without a
-// new result text, and of a run that an error left early.
+// The window operations of a run that went to its end, and of a run that an
+// error left early.
 using OperationLog = std::vector<std::string>;
 inline const OperationLog kCompleteRun = {"1:off", "2:off", "text", "1:on", "2:on"};
-inline const OperationLog kRunWithoutText = {"1:off", "2:off", "1:on", "2:on"};
 inline const OperationLog kFailedRun = {"1:off", "2:off"};
 
 // Records the window operations in the order of the calls.

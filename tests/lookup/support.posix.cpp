@@ -20,7 +20,14 @@
 namespace keil::test {
 
 const Platform kThisPlatform = kPosixOnly;
-const std::int32_t kErrNoFile = ENOENT, kErrNoFolder = ENOENT;
+const std::int32_t kErrNoFile = ENOENT, kErrNoFolder = ENOENT, kErrNotAProgram = ENOEXEC;
+const std::vector<SystemFaultCase> kSystemFaults = {
+    {ENOENT, SystemFault::kNotFound},   {ENOTDIR, SystemFault::kNotFound},   {EACCES, SystemFault::kNoPermission},
+    {EPERM, SystemFault::kNoPermission}, {ETXTBSY, SystemFault::kBusy},       {EBUSY, SystemFault::kBusy},
+    {ENOEXEC, SystemFault::kWrongFormat}, {ENOSPC, SystemFault::kDiskFull},   {EDQUOT, SystemFault::kDiskFull},
+    {EROFS, SystemFault::kReadOnly},    {EIO, SystemFault::kInputOutput},    {ENOMEM, SystemFault::kOutOfMemory},
+    {EPROTO, SystemFault::kOther},      {EMFILE, SystemFault::kOther},
+};
 
 namespace {
 

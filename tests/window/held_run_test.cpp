@@ -1,0 +1,60 @@
+// What both windows do around a lookup: the failure caught for the message
+// box, the result box emptied when the failed lookup showed no block of
+// its own, and the focus moved to the box only after a block was shown.
+
+#include <gtest/gtest.h>
+
+#include <new>
+
+#include "error.h"
+#include "held_run.h"
+#include "support.h"
+
+namespace keil::test {
+namespace {
+
+struct HeldCase {
+    const char* name;
+    void (*handler)(WindowOperations&);
+    std::int32_t error;  // the failure's number, or 0
+    std::u16string shown;
+    bool focusToResult;  // with a screen reader
+};
+
+const HeldCase kCases[] = {
+    {"BlockShown", [](WindowOperations& w) { w.SetResultText(u"Block"); }, 0, u"Block", true},
+    {"NothingShown", [](WindowOperations&) {}, 0, u"before", false},
+    {"FailedBeforeItsBlock", [](WindowOperations&) { ThrowEmptyResponse(); }, kErrRange, u"", false},
+    {"FailedAfterItsBlock",
+     [](WindowOperations& w) {
+         w.SetResultText(u"Block");
+         ThrowReplaced(kResponseRole, "out.txt");
+     },
+     kErrReplaced, u"Block", false},
+    {"OutOfMemory", [](WindowOperations&) { throw std::bad_alloc(); }, kErrAllocation, u"", false},
+};
+
+class Held : public testing::TestWithParam<HeldCase> {};
+
+TEST_P(Held, Outcome) {
+    const HeldCase& c = GetParam();
+    RecordingWindow window;
+    const LookupOutcome outcome = RunCatching(window, c.handler);
+    EXPECT_EQ(outcome.failure ? outcome.failure->number : 0, c.error);
+    EXPECT_EQ(window.shown, c.shown);
+    EXPECT_EQ(outcome.MovesFocusToResult(true), c.focusToResult);
+    EXPECT_FALSE(outcome.MovesFocusToResult(false));
+    if (outcome.failure) {
+        // The number leads, the text follows, and the program's end is
+        // said below them.
+        const std::string box = ErrorBoxText(*outcome.failure);
+        EXPECT_TRUE(box.starts_with("Fehler " + std::to_string(c.error) + ": " + outcome.failure->text + "\n\n"));
+        EXPECT_NE(box.find("beendet"), std::string::npos) << box;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, Held, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<HeldCase>& row) { return row.param.name; });
+
+}  // namespace
+}  // namespace keil::test
