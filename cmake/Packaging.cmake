@@ -12,7 +12,11 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "keilbrecher-${PROJECT_VERSION}-windows-x64")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-  install(FILES packaging/README-windows.txt DESTINATION . RENAME README.txt)
+  # The admins' German README.txt: with CRLF line ends and the byte order
+  # mark of its source, so that Notepad of every Windows shows it as it is.
+  set(_readme "${CMAKE_BINARY_DIR}/README.txt")
+  configure_file(packaging/README-windows.txt "${_readme}" @ONLY NEWLINE_STYLE CRLF)
+  install(FILES "${_readme}" DESTINATION .)
   # The MSI for admins, made by wixl from the WiX source in packaging/:
   # `cmake --build --preset windows --target msi`.
   find_program(KEIL_WIXL wixl)
@@ -22,10 +26,10 @@ if(WIN32)
     configure_file(packaging/keilbrecher.wxs.in "${_dir}/keilbrecher.wxs" @ONLY)
     add_custom_command(OUTPUT "${_msi}"
       COMMAND "${CMAKE_STRIP}" -o "${_dir}/keilbrecher.exe" "$<TARGET_FILE:keilbrecher>"
-      COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/window/keilbrecher.ico" "${_dir}"
+      COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/window/keilbrecher.ico" "${_readme}" "${_dir}"
       COMMAND "${KEIL_WIXL}" -a x64 -o "${_msi}" keilbrecher.wxs
       WORKING_DIRECTORY "${_dir}"
-      DEPENDS keilbrecher "${_dir}/keilbrecher.wxs" VERBATIM)
+      DEPENDS keilbrecher "${_dir}/keilbrecher.wxs" "${_readme}" VERBATIM)
     add_custom_target(msi DEPENDS "${_msi}")
   endif()
 else()
@@ -36,8 +40,9 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-  # Qt's own words (context menu, message box button) in the user's language.
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS qt6-translations-l10n)
+  # Qt's own words (the result box's context menu) in German; dpkg-shlibdeps
+  # adds the libraries.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "Der Keilbrecher shows one of the two supplier address records that\nthe lookup program /c/fibu/Lief-adr.exe keeps, in a small window.")

@@ -20,6 +20,9 @@ std::wstring SystemMessage(DWORD code, DWORD language) {
     return length == 0 ? std::wstring() : std::wstring(buffer, length);
 }
 
+// Not in every SDK's winerror.h.
+constexpr DWORD kErrorDiskQuotaExceeded = 1295;
+
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // A message text with its inserts ("%1", "%2!d!") removed, its escapes
@@ -74,7 +77,7 @@ SystemFault ClassifySystemError(std::int32_t code) {
             return SystemFault::kWrongFormat;
         case ERROR_HANDLE_DISK_FULL:
         case ERROR_DISK_FULL:
-        case ERROR_DISK_QUOTA_EXCEEDED:
+        case kErrorDiskQuotaExceeded:
             return SystemFault::kDiskFull;
         case ERROR_WRITE_PROTECT:
             return SystemFault::kReadOnly;

@@ -28,12 +28,23 @@ deb=$(ls build/release/keilbrecher_*.deb)
 zip=$(ls build/windows/keilbrecher-*-windows-x64.zip)
 lintian --fail-on error "$deb"
 echo "ok: lintian finds no error in $deb"
+dpkg-deb -f "$deb" Depends | grep -qw qt6-translations-l10n || { echo "FAIL: $deb does not depend on Qt's translations"; exit 1; }
+echo "ok: $deb depends on Qt's translations"
 apt-get install -y -q "./$deb"
 trap 'apt-get remove -y -q keilbrecher > /dev/null' EXIT
 [ "$(command -v keilbrecher)" = /usr/bin/keilbrecher ]
 xvfb-run -a tests/e2e/installed_window.sh /usr/bin/keilbrecher
 [ "$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')" = "README.txt keilbrecher.exe " ]
 echo "ok: $zip holds keilbrecher.exe and README.txt"
+# Notepad shows the admins' README.txt right: a UTF-8 byte order mark, and
+# CR LF at the end of every line.
+readme=$(mktemp -d)
+cmake -E chdir "$readme" cmake -E tar xf "$PWD/$zip" README.txt
+[ "$(head -c 3 "$readme/README.txt" | od -An -tx1 | tr -d ' ')" = efbbbf ] &&
+  [ "$(grep -c $'\r$' "$readme/README.txt")" = "$(wc -l < "$readme/README.txt")" ] ||
+  { echo "FAIL: README.txt lacks the byte order mark or CR LF line ends"; exit 1; }
+rm -rf "$readme"
+echo "ok: README.txt has a byte order mark and CR LF line ends"
 
 msi=$(ls build/windows/keilbrecher-*-windows-x64.msi)
 version=${msi#build/windows/keilbrecher-}
@@ -52,8 +63,9 @@ program_files="$prefix/drive_c/Program Files/Der Keilbrecher"
 # Start menu; Windows puts it into the Start menu of all users.
 shortcuts() { find "$prefix/drive_c/users" "$prefix/drive_c/ProgramData" -name 'Der Keilbrecher.lnk' 2>/dev/null; }
 cmake/wine-run.sh "$prefix" msiexec /i "Z:${PWD}/$msi" /qn
-[ -f "$program_files/keilbrecher.exe" ] && [ -n "$(shortcuts)" ] || { echo "FAIL: the MSI did not install the program and its Start menu entry"; exit 1; }
-echo "ok: msiexec /i /qn installs keilbrecher.exe and the Start menu entry"
+[ -f "$program_files/keilbrecher.exe" ] && [ -f "$program_files/README.txt" ] && [ -n "$(shortcuts)" ] ||
+  { echo "FAIL: the MSI did not install the program, its README.txt and its Start menu entry"; exit 1; }
+echo "ok: msiexec /i /qn installs keilbrecher.exe, README.txt and the Start menu entry"
 # The installer's wineserver ran without a display; the window needs one
 # started on the virtual X server. Wine says so when it cannot connect.
 WINEPREFIX=$prefix wineserver -w
@@ -61,5 +73,5 @@ WINEDEBUG=-all,+winediag xvfb-run -a tests/e2e/installed_window.sh \
   cmake/wine-run.sh "$prefix" 'C:\Program Files\Der Keilbrecher\keilbrecher.exe'
 WINEPREFIX=$prefix wineserver -w
 cmake/wine-run.sh "$prefix" msiexec /x "Z:${PWD}/$msi" /qn
-[ ! -e "$program_files/keilbrecher.exe" ] && [ -z "$(shortcuts)" ] || { echo "FAIL: msiexec /x left the program or its Start menu entry"; exit 1; }
+[ ! -e "$program_files/keilbrecher.exe" ] && [ ! -e "$program_files/README.txt" ] && [ -z "$(shortcuts)" ] || { echo "FAIL: msiexec /x left the program or its Start menu entry"; exit 1; }
 echo "ok: msiexec /x /qn removes the program and the Start menu entry"

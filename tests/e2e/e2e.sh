@@ -109,12 +109,18 @@ else
 fi
 stop_window
 
-# A response too short for the block: the range error in a message box,
-# then the program ends with a non-zero status.
-place "$fake" "respond short.bin"
-printf '\n\n\n\n\n\n\n\n\n' > "$folder/short.bin"
+# A lookup program that writes nothing after a record was shown: the range
+# error in a message box, the result box emptied before it (no pixel of the
+# old record left inside the box's frame), then the program ends with a
+# non-zero status.
+place "$fake" "respond screen.bin"
+screen > "$folder/screen.bin"
+: > "$folder/empty.bin"
 start_window
 click_at "$window" 72 28
+wait_lookups 1
+printf 'respond empty.bin\n' > "$folder/fake-mode.txt"
+click_at "$window" 72 60
 box=
 for _ in $(seq 50); do
   box=$(x xdotool search --onlyvisible --name '^Der Keilbrecher$' | grep -v "^$window\$" | head -n 1 || true)
@@ -126,9 +132,15 @@ if [ -z "$box" ]; then
 else
   sleep 0.3
   x import -window "$box" "${screenshot%.png}-error.png"
+  # The box moved off the window, which then shows itself whole.
+  x xdotool windowmove "$box" 420 380
+  sleep 0.5
+  x import -window "$window" "${screenshot%.png}-emptied.png"
+  colours=$(convert "${screenshot%.png}-emptied.png" -crop 180x150+146+26 +repage -format %k info:)
+  if [ "$colours" = 1 ]; then pass "the old record is gone from the box"; else fail "the box shows $colours colours"; fi
   if [ "${KEIL_E2E_COPY_BOX:-1}" = 1 ]; then
     message=$(copy_text "$box" 100 30 || true)
-    if grep -q "Fehler 536870914: Die Antwort des Suchprogramms ist zu kurz" <<<"$message"; then
+    if grep -q "Fehler 536870914: Das Suchprogramm hat keine Antwort" <<<"$message"; then
       pass "range error shown"
     else
       fail "message box says: $message"

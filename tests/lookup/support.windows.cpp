@@ -20,7 +20,7 @@ const std::vector<SystemFaultCase> kSystemFaults = {
     {ERROR_BAD_EXE_FORMAT, SystemFault::kWrongFormat},
     {ERROR_EXE_MACHINE_TYPE_MISMATCH, SystemFault::kWrongFormat},
     {ERROR_DISK_FULL, SystemFault::kDiskFull},
-    {ERROR_DISK_QUOTA_EXCEEDED, SystemFault::kDiskFull},
+    {1295, SystemFault::kDiskFull},  // ERROR_DISK_QUOTA_EXCEEDED
     {ERROR_WRITE_PROTECT, SystemFault::kReadOnly},
     {ERROR_CRC, SystemFault::kInputOutput},
     {ERROR_OUTOFMEMORY, SystemFault::kOutOfMemory},
