@@ -43,6 +43,14 @@ void ThrowReplaced(const std::string& role, const std::string& path) {
                                   "Datei bleibt, wie sie ist; melden Sie den Vorfall Ihrer IT-Betreuung.");
 }
 
+void ThrowExchangeHelper(const std::string& helper, const std::string& folder) {
+    throw Error(kErrExchangeHelper,
+                "Das Hilfsprogramm " + Quoted(helper) + " fehlt oder darf im Ordner des Suchprogramms " +
+                    Quoted(folder) + " keine Austauschdateien anlegen und löschen. Ihre IT-Betreuung muss prüfen, " +
+                    "dass das Hilfsprogramm der Gruppe „keilbrecher“ gehört und das Setgid-Bit trägt und dass der " +
+                    "Ordner dieser Gruppe gehört und von ihr beschreibbar ist.");
+}
+
 void ThrowResponseTooLarge(const std::string& path, long long size) {
     throw Error(kErrResponseTooLarge, "Die " + std::string(kResponseRole) + " " + Quoted(path) + " ist mit " +
                                           std::to_string(size) + " Bytes 2 GiB oder größer und wird nicht " +

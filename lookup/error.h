@@ -33,6 +33,7 @@ enum ErrorNumber : std::int32_t {
     kErrCommandLine = 0x20000006,
     kErrNotPlainFile = 0x20000007,
     kErrReplaced = 0x20000008,
+    kErrExchangeHelper = 0x20000009,
 };
 
 // The text of an allocation that failed outside the program's own checks.
@@ -56,6 +57,10 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // Another program put a file of its own at the name of the exchange file
 // `role` at `path` while the run held the file it had made there.
 [[noreturn]] void ThrowReplaced(const std::string& role, const std::string& path);
+
+// The exchange helper `helper` is missing, cannot be started or may not
+// create and delete files in the lookup folder `folder` (Linux).
+[[noreturn]] void ThrowExchangeHelper(const std::string& helper, const std::string& folder);
 
 // The response file at `path` is `size` bytes, 2 GiB or more; or it held
 // fewer bytes than its size promised.

@@ -34,6 +34,8 @@ const HeldCase kCases[] = {
     {"OutOfMemory", [](WindowOperations&) { throw std::bad_alloc(); }, kErrAllocation, u"", false},
 };
 
+void PrintTo(const HeldCase& c, std::ostream* out) { *out << c.name; }
+
 class Held : public testing::TestWithParam<HeldCase> {};
 
 TEST_P(Held, Outcome) {

@@ -1,0 +1,48 @@
+#pragma once
+
+// What the lookup library and the exchange helper say to each other over
+// their socket (AF_UNIX, SOCK_SEQPACKET: one message a datagram).
+//
+// A request is two bytes: the act (kMake, kRemove) and the file (kRequest
+// for in.txt, kResponse for out.txt). Each request gets one Reply; the
+// reply to a kMake that is kDone carries the new file's descriptor
+// (SCM_RIGHTS). The helper ends when the socket closes, and at the first
+// request it does not know.
+
+#include <cstdint>
+
+namespace keil::exchange {
+
+inline constexpr char kMake = 'm';
+inline constexpr char kRemove = 'r';
+inline constexpr char kRequest = 'i';
+inline constexpr char kResponse = 'o';
+
+enum Outcome : std::int32_t {
+    kDone = 0,
+    // A system call failed: `step` says which, `code` is its errno.
+    kSystemError = 1,
+    // Something other than a plain file stands at the name; `mode` is its
+    // st_mode. It stays.
+    kNotPlainFile = 2,
+    // The name no longer leads to the file that the helper made; nothing
+    // was removed.
+    kReplaced = 3,
+};
+
+// The step that failed, in the words of the program's messages.
+enum Step : std::int32_t {
+    kChecked = 0,   // the leftover at the name could not be looked at
+    kCleared = 1,   // the leftover could not be removed
+    kCreated = 2,   // the new file could not be created
+    kDeleted = 3,   // the made file could not be deleted
+};
+
+struct Reply {
+    std::int32_t outcome;
+    std::int32_t step;
+    std::int32_t code;
+    std::uint32_t mode;
+};
+
+}  // namespace keil::exchange

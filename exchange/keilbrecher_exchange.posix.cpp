@@ -1,0 +1,227 @@
+// The exchange helper: the only program that writes the lookup folder on
+// Linux. Installed setgid to the group that owns the folder, it makes the
+// two exchange files there for the clerk who started it and removes them
+// again; clerks themselves may not write the folder, so that nobody can
+// place a file beside the lookup program that it would load in another
+// clerk's session.
+//
+// It does exactly this, for the lookup library that started it, over the
+// socket at its standard input (see exchange_protocol.posix.h):
+// - make in.txt or out.txt: a leftover plain file at the name is removed
+//   (whatever its owner or link count); anything else there is reported
+//   and stays; the file is then created exclusively, mode 0600, owned by
+//   the clerk, and its descriptor handed over;
+// - remove in.txt or out.txt: only the file it made on this connection,
+//   and only while the name still leads to it.
+// It trusts nothing of its caller: no arguments, an empty environment, no
+// locale, its own umask, only the folder fixed at build time, every
+// message checked. It holds the group's right only for the moment of each
+// creation and removal. Anything else is refused on standard error and
+// ends it with status 2.
+
+#include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "exchange_protocol.posix.h"
+
+namespace {
+
+using namespace keil::exchange;
+
+constexpr int kSocket = STDIN_FILENO;
+constexpr int kRefused = 2;
+
+[[noreturn]] void Refuse(const char* what) {
+    std::fprintf(stderr,
+                 "keilbrecher-exchange: %s. Das Hilfsprogramm endet. Es legt nur die Austauschdateien des "
+                 "Programms „Der Keilbrecher“ an und wird nur von ihm gestartet.\n",
+                 what);
+    std::_Exit(kRefused);
+}
+
+// The group right of the setgid program, taken up and given back around
+// each act that needs it. Dropped at the start.
+class GroupRight {
+public:
+    GroupRight() : group_(::getegid()), own_(::getgid()) {
+        if (::setegid(own_) != 0) Refuse("Die Gruppe kann nicht abgegeben werden");
+    }
+    void Take() const {
+        if (::setegid(group_) != 0) Refuse("Die Gruppe kann nicht angenommen werden");
+    }
+    void Give() const {
+        if (::setegid(own_) != 0) Refuse("Die Gruppe kann nicht abgegeben werden");
+    }
+
+private:
+    gid_t group_;
+    gid_t own_;
+};
+
+// Descriptors 0 to 2 exist, so that no file made later becomes standard
+// output or error; every other descriptor of the caller's is closed.
+void TidyDescriptors() {
+    for (int fd = STDOUT_FILENO; fd <= STDERR_FILENO; ++fd) {
+        if (::fcntl(fd, F_GETFD) == -1 && ::open("/dev/null", O_RDWR) != fd) std::_Exit(kRefused);
+    }
+    if (::close_range(STDERR_FILENO + 1, ~0U, 0) != 0) Refuse("Fremde Dateideskriptoren lassen sich nicht schließen");
+    int type = 0;
+    int domain = 0;
+    socklen_t length = sizeof type;
+    if (::getsockopt(kSocket, SOL_SOCKET, SO_TYPE, &type, &length) != 0 || type != SOCK_SEQPACKET) {
+        Refuse("Die Standardeingabe ist nicht der Socket des Programms");
+    }
+    length = sizeof domain;
+    if (::getsockopt(kSocket, SOL_SOCKET, SO_DOMAIN, &domain, &length) != 0 || domain != AF_UNIX) {
+        Refuse("Die Standardeingabe ist nicht der Socket des Programms");
+    }
+}
+
+void Send(const Reply& reply, int fd = -1) {
+    iovec part{const_cast<Reply*>(&reply), sizeof reply};
+    msghdr message{};
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    if (fd >= 0) {
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* header = CMSG_FIRSTHDR(&message);
+        header->cmsg_level = SOL_SOCKET;
+        header->cmsg_type = SCM_RIGHTS;
+        header->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(header), &fd, sizeof fd);
+    }
+    if (::sendmsg(kSocket, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof reply)) std::_Exit(0);
+}
+
+Reply Failed(Step step, int code) { return {kSystemError, step, code, 0}; }
+
+// One exchange file: its name in the folder, and the file the helper made
+// there on this connection, held so that its inode cannot pass to another
+// file while the helper may still remove it by name.
+struct Exchange {
+    const char* name;
+    int made = -1;
+};
+
+// The lookup folder, opened anew for each request by its fixed path.
+class Folder {
+public:
+    Folder() : fd_(::open(KEIL_EXCHANGE_FOLDER, O_RDONLY | O_DIRECTORY | O_CLOEXEC)), error_(errno) {}
+    ~Folder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    Folder(const Folder&) = delete;
+    Folder& operator=(const Folder&) = delete;
+    int fd() const { return fd_; }
+    int error() const { return error_; }
+
+private:
+    int fd_;
+    int error_;
+};
+
+class Helper {
+public:
+    explicit Helper(const GroupRight& right) : right_(right) {}
+
+    void Make(Exchange& file) {
+        const Folder folder;
+        if (folder.fd() < 0) return Send(Failed(kChecked, folder.error()));
+        const int dir = folder.fd();
+        struct stat leftover {};
+        if (::fstatat(dir, file.name, &leftover, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (!S_ISREG(leftover.st_mode)) return Send({kNotPlainFile, kChecked, 0, leftover.st_mode});
+            right_.Take();
+            const int removed = ::unlinkat(dir, file.name, 0);
+            const int error = errno;
+            right_.Give();
+            if (removed != 0 && error != ENOENT) return Send(Failed(kCleared, error));
+        } else if (errno != ENOENT) {
+            return Send(Failed(kChecked, errno));
+        }
+        // Exclusive creation never follows a link and never opens a file
+        // that another program put there meanwhile.
+        right_.Take();
+        const int fd = ::openat(dir, file.name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        const int error = errno;
+        right_.Give();
+        if (fd < 0) return Send(Failed(kCreated, error));
+        if (file.made >= 0) ::close(file.made);
+        file.made = fd;
+        Send({kDone, kCreated, 0, 0}, fd);
+    }
+
+    void Remove(Exchange& file) {
+        if (file.made < 0) Refuse("Die Datei ist auf dieser Verbindung nicht angelegt worden");
+        const Folder folder;
+        if (folder.fd() < 0) return Send(Failed(kDeleted, folder.error()));
+        const int dir = folder.fd();
+        struct stat held {};
+        struct stat named {};
+        if (::fstat(file.made, &held) != 0) return Send(Failed(kDeleted, errno));
+        if (::fstatat(dir, file.name, &named, AT_SYMLINK_NOFOLLOW) != 0) return Send(Failed(kDeleted, errno));
+        if (named.st_dev != held.st_dev || named.st_ino != held.st_ino) return Send({kReplaced, kDeleted, 0, 0});
+        right_.Take();
+        const int removed = ::unlinkat(dir, file.name, 0);
+        const int error = errno;
+        right_.Give();
+        if (removed != 0) return Send(Failed(kDeleted, error));
+        ::close(file.made);
+        file.made = -1;
+        Send({kDone, kDeleted, 0, 0});
+    }
+
+private:
+    const GroupRight& right_;
+};
+
+}  // namespace
+
+int main(int argc, char**) {
+    const GroupRight right;
+    ::prctl(PR_SET_DUMPABLE, 0);
+    TidyDescriptors();
+    if (argc != 1) Refuse("Das Hilfsprogramm nimmt keine Argumente");
+    if (::clearenv() != 0) Refuse("Die Umgebung lässt sich nicht leeren");
+    ::umask(077);
+    if (::chdir("/") != 0) Refuse("Der Wurzelordner ist nicht erreichbar");
+
+    Helper helper(right);
+    Exchange request{"in.txt"};
+    Exchange response{"out.txt"};
+    for (;;) {
+        char bytes[4] = {};
+        iovec part{bytes, sizeof bytes};
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        // No control buffer: descriptors sent to the helper are dropped,
+        // and the message is marked truncated.
+        const ssize_t n = ::recvmsg(kSocket, &message, MSG_CMSG_CLOEXEC);
+        if (n == 0) return 0;
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            Refuse("Der Socket lässt sich nicht lesen");
+        }
+        if (n != 2 || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) Refuse("Unbekannte Anfrage");
+        Exchange* file = bytes[1] == kRequest ? &request : bytes[1] == kResponse ? &response : nullptr;
+        if (file == nullptr) Refuse("Unbekannte Datei");
+        if (bytes[0] == kMake) {
+            helper.Make(*file);
+        } else if (bytes[0] == kRemove) {
+            helper.Remove(*file);
+        } else {
+            Refuse("Unbekannte Anfrage");
+        }
+    }
+}
