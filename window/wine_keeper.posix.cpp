@@ -1,12 +1,13 @@
 #include "wine_keeper.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 #include "spawn.posix.h"
@@ -69,11 +70,22 @@ struct BinfmtEntry {
     std::string extension;
 };
 
+// The first `most` bytes of the plain file at `path`; "" for anything
+// else. Opened without blocking and without following a link, so that a
+// named pipe at the lookup program's name cannot hold the window.
 std::string ReadStart(const std::filesystem::path& path, std::size_t most) {
-    std::ifstream in(path, std::ios::binary);
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    struct stat info {};
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode)) return "";
     std::string text(most, '\0');
-    in.read(text.data(), static_cast<std::streamsize>(most));
-    text.resize(static_cast<std::size_t>(in.gcount()));
+    std::size_t done = 0;
+    while (done < most) {
+        const ssize_t n = ::read(fd.get(), text.data() + done, most - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    text.resize(done);
     return text;
 }
 

@@ -61,13 +61,19 @@ TEST(WineKeeper, KeepsOneProcessForAWindowsProgramOnly) {
         {"HandlersDisabled", "MZ\x90", "disabled", kStandIn, false},
         {"InterpreterMissing", "MZ\x90", "enabled", "enabled\ninterpreter /nowhere/wine\nmagic 4d5a\n", false},
         {"EntryUnreadable", "MZ\x90", "enabled", "enabled\ninterpreter /x\noffset x\nmagic 4d5a\n", false},
+        // A named pipe at the program's name holds nothing up.
+        {"ProgramIsANamedPipe", "", "enabled", kStandIn, false},
     };
     for (const auto& c : kCases) {
         RemoveFolder();
         fs::create_directories(folder);
         WriteFileBytes((folder / "status").string(), std::string(c.status) + "\n");
         WriteFileBytes((folder / "wine").string(), c.entry);
-        WriteFileBytes(InFolder("Lief-adr.exe"), c.head);
+        if (c.head.empty()) {
+            MakeNamedPipe(InFolder("Lief-adr.exe"));
+        } else {
+            WriteFileBytes(InFolder("Lief-adr.exe"), c.head);
+        }
         int pid = 0;
         {
             const WineKeeper keeper(InFolder("Lief-adr.exe"), folder.string());
