@@ -42,7 +42,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # Qt's own words (the result box's context menu) in German; dpkg-shlibdeps
   # adds the libraries.
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
+  # The maintainer scripts make the system group with adduser.
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, adduser")
+  # The exchange helper's group and setgid bit, by dpkg-statoverride.
+  set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
+      "${CMAKE_SOURCE_DIR}/packaging/debian/postinst;${CMAKE_SOURCE_DIR}/packaging/debian/postrm")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "Der Keilbrecher shows one of the two supplier address records that\nthe lookup program /c/fibu/Lief-adr.exe keeps, in a small window.")

@@ -39,9 +39,9 @@ SystemFault ClassifySystemError(std::int32_t code) {
 
 std::string SystemErrorText(std::int32_t code) {
     if (code == 0) return "";
-    const char* name = ::strerrorname_np(code);
-    const std::string number = "(" + std::to_string(code) + ")";
-    return "Systemfehler " + (name != nullptr ? std::string(name) + " " + number : number);
+    std::string text = "Systemfehler ";
+    if (const char* name = ::strerrorname_np(code)) text.append(name).append(" ");
+    return text.append("(").append(std::to_string(code)).append(")");
 }
 
 }  // namespace keil

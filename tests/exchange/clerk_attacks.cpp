@@ -1,0 +1,220 @@
+// What a clerk tries on the lookup folder and its exchange helper, run as a
+// throwaway user who is not in the folder's group (see setgid.sh). Every
+// way to place, replace or remove a file there must fail; the helper makes
+// and removes only her own two exchange files and refuses everything else.
+// Prints "ok:" or "FAIL:" a line and the count at the end.
+// usage: clerk_attacks SCRATCH   (a folder of hers on the folder's file system)
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "exchange_protocol.posix.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace keil::exchange;
+
+const std::string kFolder = KEIL_STAGED_FOLDER;
+const std::string kHelper = KEIL_STAGED_HELPER;
+int failures = 0;
+int passes = 0;
+
+bool Check(bool good, const std::string& what) {
+    std::printf("%s: %s\n", good ? "ok" : "FAIL", what.c_str());
+    std::fflush(stdout);
+    ++(good ? passes : failures);
+    return good;
+}
+
+// The folder's entries by name, sorted.
+std::string Entries() {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(kFolder)) names.push_back(e.path().filename());
+    std::sort(names.begin(), names.end());
+    std::string all;
+    for (const auto& n : names) all += n + " ";
+    return all;
+}
+
+// A helper started as the library starts it, with `stdinKind` at its
+// standard input (SOCK_SEQPACKET as it should be) and `args` after its name.
+struct Helper {
+    explicit Helper(int stdinKind = SOCK_SEQPACKET, std::vector<std::string> args = {}, const char* folder = "/") {
+        int ends[2] = {-1, -1};
+        if (stdinKind >= 0) {
+            ::socketpair(AF_UNIX, stdinKind | SOCK_CLOEXEC, 0, ends);
+        } else {
+            ends[1] = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        }
+        socket = ends[0];
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
+        ::posix_spawn_file_actions_addchdir_np(&actions, folder);
+        std::vector<char*> argv{const_cast<char*>(kHelper.c_str())};
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        char hostile[] = "LANGUAGE=en";
+        char* env[] = {hostile, nullptr};
+        ::posix_spawn(&pid, kHelper.c_str(), &actions, nullptr, argv.data(), env);
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(ends[1]);
+    }
+    ~Helper() { Exit(); }
+
+    // The reply to `request`, and the descriptor that came with it.
+    Reply Ask(const std::string& request, int* fd = nullptr, int passFd = -1) {
+        iovec out{const_cast<char*>(request.data()), request.size()};
+        msghdr message{};
+        message.msg_iov = &out;
+        message.msg_iovlen = 1;
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+        if (passFd >= 0) {
+            message.msg_control = control;
+            message.msg_controllen = sizeof control;
+            cmsghdr* h = CMSG_FIRSTHDR(&message);
+            h->cmsg_level = SOL_SOCKET;
+            h->cmsg_type = SCM_RIGHTS;
+            h->cmsg_len = CMSG_LEN(sizeof(int));
+            std::memcpy(CMSG_DATA(h), &passFd, sizeof passFd);
+        }
+        ::sendmsg(socket, &message, MSG_NOSIGNAL);
+        Reply reply{-1, -1, -1, 0};
+        iovec in{&reply, sizeof reply};
+        msghdr back{};
+        back.msg_iov = &in;
+        back.msg_iovlen = 1;
+        back.msg_control = control;
+        back.msg_controllen = sizeof control;
+        if (::recvmsg(socket, &back, MSG_CMSG_CLOEXEC) <= 0) return {-1, -1, -1, 0};
+        cmsghdr* h = CMSG_FIRSTHDR(&back);
+        if (fd != nullptr && h != nullptr) std::memcpy(fd, CMSG_DATA(h), sizeof *fd);
+        return reply;
+    }
+
+    // The helper's exit status, once the socket is closed.
+    int Exit() {
+        if (socket >= 0) ::close(socket);
+        socket = -1;
+        if (pid > 0) ::waitpid(pid, &status, 0);
+        pid = 0;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    int socket = -1;
+    pid_t pid = 0;
+    int status = 0;
+};
+
+// The errno of a call that failed, or 0 for one that did not.
+int ErrorOf(int result) { return result == -1 ? errno : 0; }
+
+}  // namespace
+
+int main(int, char** argv) {
+    const std::string scratch = argv[1];
+    const std::string program = kFolder + "Lief-adr.exe";
+    const std::string before = Entries();
+
+    // The helper is effectively setgid: the group's right, dropped at once,
+    // is still its saved group.
+    {
+        Helper helper;
+        int fd = -1;
+        const Reply made = helper.Ask("mi", &fd);
+        if (!Check(made.outcome == kDone && fd >= 0, "the helper makes in.txt")) {
+            std::printf("FAIL: the helper is not effectively setgid (a nosuid mount, or no_new_privs?)\n");
+            return 1;
+        }
+        struct stat info {};
+        Check(fd >= 0 && ::fstat(fd, &info) == 0 && info.st_uid == ::getuid() && (info.st_mode & 07777) == 0600 &&
+                  info.st_nlink == 1,
+              "in.txt is hers, mode 0600, one link");
+        Check(::write(fd, "adr\r1", 5) == 5, "she writes her request through the descriptor");
+        // A link of her own elsewhere, which would have blocked the next
+        // lookups; the next make removes the leftover all the same.
+        Check(::link((kFolder + "in.txt").c_str(), (scratch + "/her-link").c_str()) == 0, "she links in.txt elsewhere");
+        ::close(fd);
+        Check(helper.Exit() == 0, "the helper ends with its socket");
+    }
+    {
+        Helper first;
+        Helper second;
+        Check(first.Ask("mi").outcome == kDone, "a leftover she hard-linked is removed and in.txt made anew");
+        std::error_code gone;
+        Check(fs::hard_link_count(scratch + "/her-link", gone) == 1, "her own link stays, the leftover's other name gone");
+        Check(second.Ask("mi").outcome == kDone && first.Ask("ri").outcome == kReplaced,
+              "a helper removes no in.txt but the one it made");
+        Check(second.Ask("ri").outcome == kDone && !fs::exists(kFolder + "in.txt"), "it removes the one it made");
+    }
+    // The folder's own paths only, whatever the current folder.
+    {
+        Helper helper(SOCK_SEQPACKET, {}, scratch.c_str());
+        Check(helper.Ask("mo").outcome == kDone && fs::exists(kFolder + "out.txt") && !fs::exists(scratch + "/out.txt"),
+              "out.txt is made in the lookup folder, not in the current one");
+        Check(helper.Ask("ro").outcome == kDone, "and removed again");
+    }
+
+    // Nothing in the folder by her own hand.
+    const std::string plant = scratch + "/shcore.dll";
+    std::FILE* file = std::fopen(plant.c_str(), "w");
+    if (file != nullptr) std::fclose(file);
+    const struct {
+        const char* what;
+        int error;
+    } kOwnHand[] = {
+        {"create a file", ErrorOf(::open((kFolder + "shcore.dll").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0755))},
+        {"rename a file over the lookup program", ErrorOf(::rename(plant.c_str(), program.c_str()))},
+        {"remove the lookup program", ErrorOf(::unlink(program.c_str()))},
+        {"hard-link the lookup program", ErrorOf(::link(program.c_str(), (kFolder + "copy.exe").c_str()))},
+        {"hard-link her file in", ErrorOf(::link(plant.c_str(), (kFolder + "shcore.dll").c_str()))},
+        {"make a symbolic link", ErrorOf(::symlink("/etc/passwd", (kFolder + "in.txt").c_str()))},
+        {"make a named pipe", ErrorOf(::mkfifo((kFolder + "in.txt").c_str(), 0600))},
+        {"make a folder", ErrorOf(::mkdir((kFolder + "sub").c_str(), 0700))},
+    };
+    for (const auto& attempt : kOwnHand) {
+        Check(attempt.error == EACCES || attempt.error == EPERM,
+              std::string("she cannot ") + attempt.what + " (" + std::strerror(attempt.error) + ")");
+    }
+
+    // Whatever she asks of the helper besides: refused, status 2.
+    const struct {
+        const char* what;
+        int stdinKind;
+        std::vector<std::string> args;
+        std::string request;
+        bool passFd;
+    } kRefusals[] = {
+        {"an argument", SOCK_SEQPACKET, {"/etc/shadow"}, "mi", false},
+        {"standard input not a socket", -1, {}, "", false},
+        {"a stream socket", SOCK_STREAM, {}, "mi", false},
+        {"an unknown file", SOCK_SEQPACKET, {}, "mx", false},
+        {"an unknown act", SOCK_SEQPACKET, {}, "xi", false},
+        {"a longer message", SOCK_SEQPACKET, {}, "mi/../../etc", false},
+        {"a removal of a file it did not make", SOCK_SEQPACKET, {}, "ri", false},
+        {"a descriptor sent along", SOCK_SEQPACKET, {}, "mi", true},
+    };
+    for (const auto& r : kRefusals) {
+        Helper helper(r.stdinKind, r.args);
+        const Reply reply =
+            r.stdinKind == SOCK_SEQPACKET ? helper.Ask(r.request, nullptr, r.passFd ? 1 : -1) : Reply{-1, 0, 0, 0};
+        Check(reply.outcome == -1 && helper.Exit() == 2, std::string("the helper refuses ") + r.what);
+    }
+
+    Check(Entries() == before, "the folder holds what it held: " + Entries());
+    std::printf("%d passed, %d failed\n", passes, failures);
+    return failures == 0 ? 0 : 1;
+}

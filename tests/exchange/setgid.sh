@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# The exchange helper as the Debian package installs it, tried by a clerk:
+# a throwaway user and group (removed on every exit), the helper setgid to
+# the group, the lookup folder root:group 0775 with the demo lookup program,
+# all staged under the root-owned 0755 folder STAGE that the staged
+# programs were built for (the user cannot enter the build tree). As the
+# user: the attacks of clerk_attacks, then lookups of both records. Runs as
+# root; skipped (77) otherwise.
+# usage: setgid.sh STAGE HELPER DEMO ATTACKS LOOP
+set -euo pipefail
+stage=$1 helper=$2 demo=$3 attacks=$4 loop=$5
+if [ "$(id -u)" -ne 0 ]; then
+  echo "needs root: useradd, chgrp and a setgid helper"
+  exit 77
+fi
+
+user=kbclerk$$ group=kbgroup$$
+scratch=$(dirname "$stage")/kbscratch$$
+cleanup() {
+  userdel "$user" 2> /dev/null || true
+  groupdel "$group" 2> /dev/null || true
+  rm -rf "$stage" "$scratch"
+}
+trap cleanup EXIT
+groupadd "$group"
+useradd --no-create-home --shell /usr/sbin/nologin "$user"
+
+rm -rf "$stage"
+mkdir -m 0755 "$stage"
+install -o root -g "$group" -m 2755 "$helper" "$stage/keilbrecher-exchange"
+install -d -o root -g "$group" -m 0775 "$stage/fibu"
+install -o root -g root -m 0755 "$demo" "$stage/fibu/Lief-adr.exe"
+install -o root -g root -m 0755 "$attacks" "$stage/clerk_attacks"
+install -o root -g root -m 0755 "$loop" "$stage/lookup_loop"
+install -d -o "$user" -m 0700 "$scratch"
+
+# As the clerk, with a clean environment; no LeakSanitizer, which cannot
+# run in a setgid process.
+as_clerk() { runuser -u "$user" -- env -i PATH=/usr/bin:/bin ASAN_OPTIONS=detect_leaks=0 "$@"; }
+
+status=0
+as_clerk "$stage/clerk_attacks" "$scratch" || status=1
+for record in 1 2; do
+  if as_clerk "$stage/lookup_loop" "$record" 3; then
+    echo "ok: her lookups of record $record work"
+  else
+    echo "FAIL: her lookups of record $record"
+    status=1
+  fi
+done
+left=$(find "$stage/fibu" -mindepth 1 ! -name Lief-adr.exe)
+if [ -z "$left" ]; then echo "ok: her lookups leave nothing in the folder"; else echo "FAIL: left: $left"; status=1; fi
+exit "$status"
