@@ -5,9 +5,10 @@
 # (build/windows/keilbrecher-*-windows-x64.zip and .msi).
 #
 # With --check, what CI runs as root, it also has lintian check the .deb,
-# installs it with apt-get, starts the installed program on a virtual X
-# server and sees its window, removes the package again, and checks what
-# the ZIP holds. The MSI's properties are checked with msiinfo; under Wine,
+# installs it with apt-get over the shared folder's old set-up and moves
+# that by the README's lines, starts the installed program on a virtual X
+# server and sees its window, and purges the package again
+# (tests/packaging/linux_setup.sh); it checks what the ZIP holds. The MSI's properties are checked with msiinfo; under Wine,
 # in a fresh prefix, it is installed silently, the installed program shows
 # its window, and it is removed silently again.
 set -euo pipefail
@@ -30,10 +31,7 @@ lintian --fail-on error "$deb"
 echo "ok: lintian finds no error in $deb"
 dpkg-deb -f "$deb" Depends | grep -qw qt6-translations-l10n || { echo "FAIL: $deb does not depend on Qt's translations"; exit 1; }
 echo "ok: $deb depends on Qt's translations"
-apt-get install -y -q "./$deb"
-trap 'apt-get remove -y -q keilbrecher > /dev/null' EXIT
-[ "$(command -v keilbrecher)" = /usr/bin/keilbrecher ]
-xvfb-run -a tests/e2e/installed_window.sh /usr/bin/keilbrecher
+bash tests/packaging/linux_setup.sh "$deb" README.md
 [ "$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')" = "README.txt keilbrecher.exe " ]
 echo "ok: $zip holds keilbrecher.exe and README.txt"
 # Notepad shows the admins' README.txt right: a UTF-8 byte order mark, and

@@ -5,7 +5,7 @@ execute_process(COMMAND "${CMAKE_COMMAND}" --install "${BUILD_DIR}" --prefix "${
 if(NOT result EQUAL 0)
   message(FATAL_ERROR "cmake --install failed: ${result}")
 endif()
-foreach(path bin/keilbrecher share/applications/keilbrecher.desktop
+foreach(path bin/keilbrecher libexec/keilbrecher/keilbrecher-exchange share/applications/keilbrecher.desktop
              share/icons/hicolor/scalable/apps/keilbrecher.svg share/icons/hicolor/48x48/apps/keilbrecher.png)
   if(NOT EXISTS "${PREFIX}/${path}")
     message(FATAL_ERROR "not installed: ${path}")

@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# The Debian package over the shared folder's old set-up, as an admin meets
+# it: the group fibu with a clerk in it, the folder 2770 with a default ACL,
+# the lookup program immutable, and files the clerk placed there. The
+# package installs (and warns of the old group's members), the README's
+# moving lines run as written, and then the clerk can place nothing in the
+# folder while the installed helper makes and removes her exchange files;
+# the installed window shows; the package purges cleanly. Removes its own
+# user, group and folder.
+# Runs as root.
+# usage: linux_setup.sh DEB README
+set -euo pipefail
+deb=$1 readme=$2
+helper=/usr/libexec/keilbrecher/keilbrecher-exchange
+clerk=kbmove$$
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+pass() { echo "ok: $*"; }
+cleanup() {
+  chattr -i /c/fibu/Lief-adr.exe 2> /dev/null || true
+  rm -rf /c/fibu
+  rmdir /c 2> /dev/null || true
+  userdel "$clerk" 2> /dev/null || true
+  groupdel fibu 2> /dev/null || true
+}
+trap cleanup EXIT
+[ ! -e /c/fibu ] || { echo "FAIL: /c/fibu exists already; not touched"; exit 1; }
+
+# The old set-up, by the lines the README gave for it.
+groupadd fibu
+useradd --no-create-home --shell /usr/sbin/nologin "$clerk"
+usermod -a -G fibu "$clerk"
+mkdir -p /c/fibu
+chown root:fibu /c/fibu
+chmod 2770 /c/fibu
+setfacl -m d:u::rwx,d:g::rwx,d:o::--- /c/fibu
+install -o root -g root -m 0755 /bin/true /c/fibu/Lief-adr.exe
+chattr +i /c/fibu/Lief-adr.exe
+runuser -u "$clerk" -- sh -c 'cp /bin/true /c/fibu/shcore.dll && mkdir /c/fibu/sub && cp /bin/true /c/fibu/sub/x.dll'
+
+out=$(apt-get install -y -q "./$deb" 2>&1)
+if grep -q "Die Gruppe fibu hat noch Mitglieder ($clerk)" <<<"$out"; then
+  pass "the package warns of the old group's members"
+else
+  fail "no warning of the old group: $out"
+fi
+[ "$(stat -c '%a %U %G' "$helper")" = "2755 root keilbrecher" ] && pass "the helper is root:keilbrecher 2755" ||
+  fail "the helper is $(stat -c '%a %U %G' "$helper")"
+
+# The README's lines, as written (sudo is root here).
+lines=$(awk '/^#### Moving from the group set-up/ {on = 1} on && /^```sh/ {inside = 1; next}
+             inside && /^```/ {exit} inside' "$readme")
+[ -n "$lines" ] || { echo "FAIL: no moving lines in $readme"; exit 1; }
+sudo() { "$@"; }
+eval "$lines" > /dev/null
+
+[ "$(stat -c '%a %U %G' /c/fibu)" = "775 root keilbrecher" ] && pass "the folder is root:keilbrecher 0775" ||
+  fail "the folder is $(stat -c '%a %U %G' /c/fibu)"
+[ "$(ls -A /c/fibu)" = Lief-adr.exe ] && pass "what the clerk placed is gone" || fail "left: $(ls -A /c/fibu)"
+[ -z "$(getfacl -s -R /c/fibu 2> /dev/null)" ] && pass "no ACL stays" || fail "ACLs stay"
+if runuser -u "$clerk" -- touch /c/fibu/shcore.dll 2> /dev/null; then fail "the clerk still places files"; else
+  pass "the clerk places nothing in the folder"
+fi
+
+# The installed helper makes and removes her exchange files.
+if runuser -u "$clerk" -- /usr/bin/python3 - "$helper" <<'EOF'
+import os, socket, struct, subprocess, sys
+ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+helper = subprocess.Popen([sys.argv[1]], stdin=theirs)
+theirs.close()
+for name, request in (("in.txt", b"mi"), ("out.txt", b"mo")):
+    ours.send(request)
+    reply, fds, _, _ = socket.recv_fds(ours, 16, 1)
+    info = os.fstat(fds[0])
+    assert struct.unpack("iiiI", reply)[0] == 0 and info.st_uid == os.getuid() and info.st_mode & 0o7777 == 0o600
+    ours.send(b"r" + request[1:])
+    assert struct.unpack("iiiI", ours.recv(16))[0] == 0 and not os.path.exists("/c/fibu/" + name)
+ours.close()
+sys.exit(helper.wait())
+EOF
+then pass "the installed helper makes and removes her exchange files"; else fail "the installed helper"; fi
+
+[ "$(command -v keilbrecher)" = /usr/bin/keilbrecher ] || fail "keilbrecher is not /usr/bin/keilbrecher"
+xvfb-run -a "$(dirname "$0")/../e2e/installed_window.sh" /usr/bin/keilbrecher || status=1
+
+# Purged, the helper's override goes; the group and the folder stay.
+apt-get purge -y -q keilbrecher > /dev/null
+if ! dpkg-statoverride --list "$helper" > /dev/null && getent group keilbrecher > /dev/null &&
+  [ "$(ls -A /c/fibu)" = Lief-adr.exe ]; then
+  pass "purged: the override is gone, the group and the folder stay"
+else
+  fail "the purge left the override, or took the group or the folder"
+fi
+exit "$status"
