@@ -6,13 +6,14 @@
 // clerk's session.
 //
 // It does exactly this, for the lookup library that started it, over the
-// socket at its standard input (see exchange_protocol.posix.h):
-// - make in.txt or out.txt: a leftover plain file at the name is removed
-//   (whatever its owner or link count); anything else there is reported
-//   and stays; the file is then created exclusively, mode 0600, owned by
-//   the clerk, and its descriptor handed over;
-// - remove in.txt or out.txt: only the file it made on this connection,
-//   and only while the name still leads to it.
+// socket at its standard input (see exchange_protocol.posix.h), to in.txt
+// and then out.txt:
+// - make: a leftover plain file at the name is removed (whatever its owner
+//   or link count); anything else there is reported and stays; the file is
+//   then created exclusively, mode 0600, owned by the clerk, and its
+//   descriptor handed over;
+// - remove: only the file it made on this connection, and only while the
+//   name still leads to it.
 // It trusts nothing of its caller: no arguments, an empty environment, no
 // locale, its own umask, only the folder fixed at build time, every
 // message checked. It holds the group's right only for the moment of each
@@ -85,22 +86,23 @@ void TidyDescriptors() {
     }
 }
 
-void Send(const Reply& reply, int fd = -1) {
-    iovec part{const_cast<Reply*>(&reply), sizeof reply};
+// Sends `replies` with the descriptors of the files made, `count` of them.
+void Send(const Replies& replies, const int* fds, std::size_t count) {
+    iovec part{const_cast<Replies*>(&replies), sizeof replies};
     msghdr message{};
     message.msg_iov = &part;
     message.msg_iovlen = 1;
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
-    if (fd >= 0) {
+    alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+    if (count > 0) {
         message.msg_control = control;
-        message.msg_controllen = sizeof control;
+        message.msg_controllen = CMSG_SPACE(count * sizeof(int));
         cmsghdr* header = CMSG_FIRSTHDR(&message);
         header->cmsg_level = SOL_SOCKET;
         header->cmsg_type = SCM_RIGHTS;
-        header->cmsg_len = CMSG_LEN(sizeof(int));
-        std::memcpy(CMSG_DATA(header), &fd, sizeof fd);
+        header->cmsg_len = CMSG_LEN(count * sizeof(int));
+        std::memcpy(CMSG_DATA(header), fds, count * sizeof(int));
     }
-    if (::sendmsg(kSocket, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof reply)) std::_Exit(0);
+    if (::sendmsg(kSocket, &message, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof replies)) std::_Exit(0);
 }
 
 Reply Failed(Step step, int code) { return {kSystemError, step, code, 0}; }
@@ -113,7 +115,8 @@ struct Exchange {
     int made = -1;
 };
 
-// The lookup folder, opened anew for each request by its fixed path.
+// The lookup folder, opened anew for each request by its fixed path, so
+// that a folder made anew is the one used.
 class Folder {
 public:
     Folder() : fd_(::open(KEIL_EXCHANGE_FOLDER, O_RDONLY | O_DIRECTORY | O_CLOEXEC)), error_(errno) {}
@@ -134,20 +137,19 @@ class Helper {
 public:
     explicit Helper(const GroupRight& right) : right_(right) {}
 
-    void Make(Exchange& file) {
-        const Folder folder;
-        if (folder.fd() < 0) return Send(Failed(kChecked, folder.error()));
+    Reply Make(const Folder& folder, Exchange& file) {
+        if (folder.fd() < 0) return Failed(kChecked, folder.error());
         const int dir = folder.fd();
         struct stat leftover {};
         if (::fstatat(dir, file.name, &leftover, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (!S_ISREG(leftover.st_mode)) return Send({kNotPlainFile, kChecked, 0, leftover.st_mode});
+            if (!S_ISREG(leftover.st_mode)) return {kNotPlainFile, kChecked, 0, leftover.st_mode};
             right_.Take();
             const int removed = ::unlinkat(dir, file.name, 0);
             const int error = errno;
             right_.Give();
-            if (removed != 0 && error != ENOENT) return Send(Failed(kCleared, error));
+            if (removed != 0 && error != ENOENT) return Failed(kCleared, error);
         } else if (errno != ENOENT) {
-            return Send(Failed(kChecked, errno));
+            return Failed(kChecked, errno);
         }
         // Exclusive creation never follows a link and never opens a file
         // that another program put there meanwhile.
@@ -155,30 +157,29 @@ public:
         const int fd = ::openat(dir, file.name, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         const int error = errno;
         right_.Give();
-        if (fd < 0) return Send(Failed(kCreated, error));
+        if (fd < 0) return Failed(kCreated, error);
         if (file.made >= 0) ::close(file.made);
         file.made = fd;
-        Send({kDone, kCreated, 0, 0}, fd);
+        return {kDone, kCreated, 0, 0};
     }
 
-    void Remove(Exchange& file) {
+    Reply Remove(const Folder& folder, Exchange& file) {
         if (file.made < 0) Refuse("Die Datei ist auf dieser Verbindung nicht angelegt worden");
-        const Folder folder;
-        if (folder.fd() < 0) return Send(Failed(kDeleted, folder.error()));
+        if (folder.fd() < 0) return Failed(kDeleted, folder.error());
         const int dir = folder.fd();
         struct stat held {};
         struct stat named {};
-        if (::fstat(file.made, &held) != 0) return Send(Failed(kDeleted, errno));
-        if (::fstatat(dir, file.name, &named, AT_SYMLINK_NOFOLLOW) != 0) return Send(Failed(kDeleted, errno));
-        if (named.st_dev != held.st_dev || named.st_ino != held.st_ino) return Send({kReplaced, kDeleted, 0, 0});
+        if (::fstat(file.made, &held) != 0) return Failed(kDeleted, errno);
+        if (::fstatat(dir, file.name, &named, AT_SYMLINK_NOFOLLOW) != 0) return Failed(kDeleted, errno);
+        if (named.st_dev != held.st_dev || named.st_ino != held.st_ino) return {kReplaced, kDeleted, 0, 0};
         right_.Take();
         const int removed = ::unlinkat(dir, file.name, 0);
         const int error = errno;
         right_.Give();
-        if (removed != 0) return Send(Failed(kDeleted, error));
+        if (removed != 0) return Failed(kDeleted, error);
         ::close(file.made);
         file.made = -1;
-        Send({kDone, kDeleted, 0, 0});
+        return {kDone, kDeleted, 0, 0};
     }
 
 private:
@@ -213,13 +214,19 @@ int main(int argc, char**) {
             if (errno == EINTR) continue;
             Refuse("Der Socket lässt sich nicht lesen");
         }
-        if (n != 2 || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) Refuse("Unbekannte Anfrage");
-        Exchange* file = bytes[1] == kRequest ? &request : bytes[1] == kResponse ? &response : nullptr;
-        if (file == nullptr) Refuse("Unbekannte Datei");
+        if (n != 1 || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) Refuse("Unbekannte Anfrage");
+        Replies replies{};
+        replies.response = {kSkipped, 0, 0, 0};
+        const Folder folder;
         if (bytes[0] == kMake) {
-            helper.Make(*file);
+            replies.request = helper.Make(folder, request);
+            if (replies.request.outcome == kDone) replies.response = helper.Make(folder, response);
+            const int made[] = {request.made, response.made};
+            Send(replies, made, replies.request.outcome != kDone ? 0 : replies.response.outcome != kDone ? 1 : 2);
         } else if (bytes[0] == kRemove) {
-            helper.Remove(*file);
+            replies.request = helper.Remove(folder, request);
+            if (replies.request.outcome == kDone) replies.response = helper.Remove(folder, response);
+            Send(replies, nullptr, 0);
         } else {
             Refuse("Unbekannte Anfrage");
         }

@@ -15,20 +15,11 @@
 
 namespace keil {
 
+class ExchangeFiles;
+
+// One exchange file of a run, made by ExchangeFiles.
 class ExchangeFile {
 public:
-    // Makes the exchange file `role` (kRequestRole, kResponseRole) at
-    // `path` new. Whatever an earlier run left at the name must be a plain
-    // file with a single link and is removed; anything else there (a
-    // symbolic link, a link to another file, a folder, a named pipe, a
-    // device) raises kErrNotPlainFile and stays as it is, and so does what
-    // it leads to. The file is then created exclusively, readable and
-    // writable, for a started program to inherit:
-    // - on POSIX with mode 0600, so that nobody but this user may open it,
-    //   whatever the folder's group rights or default ACL;
-    // - on Windows shared for reading only, so that no other process may
-    //   write, rename or delete it while the run holds it.
-    ExchangeFile(const std::string& path, const char* role);
     ~ExchangeFile();
     ExchangeFile(const ExchangeFile&) = delete;
     ExchangeFile& operator=(const ExchangeFile&) = delete;
@@ -44,20 +35,45 @@ public:
     // allocation error.
     std::vector<std::uint8_t> ReadAll() const;
 
-    // Deletes the file that this object made. A name that holds another
-    // file (another program replaced it) raises kErrReplaced and deletes
-    // nothing; a name that holds nothing is the system's error.
-    void Remove();
-
     const std::string& path() const noexcept { return path_; }
     // The descriptor (POSIX) or handle (Windows), for the launcher.
     std::intptr_t native() const noexcept { return handle_; }
 
 private:
+    friend class ExchangeFiles;
+    // Not made yet: ExchangeFiles makes it and hands the handle over.
+    ExchangeFile(const std::string& path, const char* role);
+
     std::string path_;
     std::string role_;
     std::filesystem::path nativePath_;  // the name in the system's own encoding
     std::intptr_t handle_;
+};
+
+// The request file and the response file of one lookup run, made new in
+// this order. Whatever an earlier run left at a name must be a plain file
+// and is removed; anything else there (a symbolic link, a folder, a named
+// pipe, a device; on Windows also a file with a second link) raises
+// kErrNotPlainFile and stays as it is, and so does what it leads to, and
+// the response file is not touched when the request file fails. Each file
+// is then created exclusively, readable and writable, for a started
+// program to inherit:
+// - on POSIX by the exchange helper (see exchange_helper.posix.h), with
+//   mode 0600, so that nobody but this user may open it;
+// - on Windows shared for reading only, so that no other process may
+//   write, rename or delete it while the run holds it.
+class ExchangeFiles {
+public:
+    ExchangeFiles(const std::string& requestPath, const std::string& responsePath);
+
+    // Deletes the request file, then the response file: each only the file
+    // that this object made. A name that holds another file (another
+    // program replaced it) raises kErrReplaced and deletes nothing more; a
+    // name that holds nothing is the system's error.
+    void Remove();
+
+    ExchangeFile request;
+    ExchangeFile response;
 };
 
 }  // namespace keil

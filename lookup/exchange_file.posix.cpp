@@ -19,7 +19,14 @@ int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
 }  // namespace
 
 ExchangeFile::ExchangeFile(const std::string& path, const char* role)
-    : path_(path), role_(role), nativePath_(path), handle_(MakeExchangeFile(role_, path_).release()) {}
+    : path_(path), role_(role), nativePath_(path), handle_(-1) {}
+
+ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& responsePath)
+    : request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
+    MadeExchangeFiles made = MakeExchangeFiles(requestPath, responsePath);
+    request.handle_ = made.request.release();
+    response.handle_ = made.response.release();
+}
 
 ExchangeFile::~ExchangeFile() {
     if (handle_ >= 0) ::close(Fd(handle_));
@@ -65,6 +72,6 @@ std::vector<std::uint8_t> ReadWholeResponse(int fd, const std::string& path) {
     return buffer;
 }
 
-void ExchangeFile::Remove() { RemoveExchangeFile(role_, path_); }
+void ExchangeFiles::Remove() { RemoveExchangeFiles(request.path(), response.path()); }
 
 }  // namespace keil

@@ -73,12 +73,9 @@ void RemoveLeftover(const std::wstring& name, const std::string& role, const std
     if (!RenameAndDelete(file.get(), name)) ThrowFileError(LastError(), role, path, "gelöscht");
 }
 
-}  // namespace
-
-ExchangeFile::ExchangeFile(const std::string& path, const char* role)
-    : path_(path), role_(role), nativePath_(WideFromUtf8(path)),
-      handle_(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)) {
-    RemoveLeftover(nativePath_.native(), role_, path_);
+// Makes the exchange file `role` at `name` new and returns its handle.
+std::intptr_t MakeNew(const std::wstring& name, const std::string& role, const std::string& path) {
+    RemoveLeftover(name, role, path);
     // Shared for reading only: no other process may write, rename or delete
     // the file while the run holds it. The lookup program inherits this
     // very handle, and with it the same file object, to which sharing does
@@ -86,10 +83,31 @@ ExchangeFile::ExchangeFile(const std::string& path, const char* role)
     // keep the run from deleting the file either, as the deletion goes
     // through the run's own handle.
     SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
-    UniqueHandle file(::CreateFileW(nativePath_.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ,
-                                    &security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) ThrowFileError(LastError(), role_, path_, "angelegt");
-    handle_ = reinterpret_cast<std::intptr_t>(file.release());
+    UniqueHandle file(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, &security,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) ThrowFileError(LastError(), role, path, "angelegt");
+    return reinterpret_cast<std::intptr_t>(file.release());
+}
+
+}  // namespace
+
+ExchangeFile::ExchangeFile(const std::string& path, const char* role)
+    : path_(path), role_(role), nativePath_(WideFromUtf8(path)),
+      handle_(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)) {}
+
+ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& responsePath)
+    : request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
+    for (ExchangeFile* file : {&request, &response}) {
+        file->handle_ = MakeNew(file->nativePath_.native(), file->role_, file->path_);
+    }
+}
+
+void ExchangeFiles::Remove() {
+    for (const ExchangeFile* file : {&request, &response}) {
+        if (!RenameAndDelete(Handle(file->handle_), file->nativePath_.native())) {
+            ThrowFileError(LastError(), file->role_, file->path_, "gelöscht");
+        }
+    }
 }
 
 ExchangeFile::~ExchangeFile() {
@@ -135,10 +153,6 @@ std::vector<std::uint8_t> ExchangeFile::ReadAll() const {
         done += read;
     }
     return buffer;
-}
-
-void ExchangeFile::Remove() {
-    if (!RenameAndDelete(Handle(handle_), nativePath_.native())) ThrowFileError(LastError(), role_, path_, "gelöscht");
 }
 
 }  // namespace keil

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "error.h"
 #include "exchange_protocol.posix.h"
@@ -53,17 +54,14 @@ public:
     Helper(const Helper&) = delete;
     Helper& operator=(const Helper&) = delete;
 
-    // Sends the request `act` for `file` and returns the reply, with the
-    // descriptor that came with it, if any. A helper that is gone or
+    // Sends the request `act` and returns the replies, with the
+    // descriptors that came with them, in order. A helper that is gone or
     // answers out of turn raises the helper's error.
-    protocol::Reply Ask(char act, char file, UniqueFd& received) {
-        const char request[2] = {act, file};
-        if (::send(socket_.get(), request, sizeof request, MSG_NOSIGNAL) != static_cast<ssize_t>(sizeof request)) {
-            ThrowHelperMissing();
-        }
-        protocol::Reply reply{};
-        iovec part{&reply, sizeof reply};
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+    protocol::Replies Ask(char act, UniqueFd (&received)[2]) {
+        if (::send(socket_.get(), &act, 1, MSG_NOSIGNAL) != 1) ThrowHelperMissing();
+        protocol::Replies replies{};
+        iovec part{&replies, sizeof replies};
+        alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
         msghdr message{};
         message.msg_iov = &part;
         message.msg_iovlen = 1;
@@ -73,18 +71,20 @@ public:
         do {
             n = ::recvmsg(socket_.get(), &message, MSG_CMSG_CLOEXEC);
         } while (n < 0 && errno == EINTR);
+        std::size_t count = 0;
         for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
-            if (header->cmsg_level == SOL_SOCKET && header->cmsg_type == SCM_RIGHTS &&
-                header->cmsg_len == CMSG_LEN(sizeof(int))) {
+            if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
+            for (std::size_t at = 0; CMSG_LEN((at + 1) * sizeof(int)) <= header->cmsg_len; ++at) {
                 int fd = -1;
-                std::memcpy(&fd, CMSG_DATA(header), sizeof fd);
-                received.reset(fd);
+                std::memcpy(&fd, CMSG_DATA(header) + at * sizeof(int), sizeof fd);
+                UniqueFd owned(fd);
+                if (count < 2) received[count++] = std::move(owned);
             }
         }
-        if (n != static_cast<ssize_t>(sizeof reply) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
+        if (n != static_cast<ssize_t>(sizeof replies) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
             ThrowHelperMissing();
         }
-        return reply;
+        return replies;
     }
 
 private:
@@ -96,8 +96,6 @@ Helper& TheHelper() {
     static Helper helper;
     return helper;
 }
-
-char FileOf(const std::string& role) { return role == kRequestRole ? protocol::kRequest : protocol::kResponse; }
 
 // Raises the error of a reply that is not kDone.
 void CheckReply(const protocol::Reply& reply, const std::string& role, const std::string& path) {
@@ -132,17 +130,20 @@ std::string OddityOfMode(std::uint32_t mode) {
     return "ein Socket oder eine andere besondere Datei";
 }
 
-UniqueFd MakeExchangeFile(const std::string& role, const std::string& path) {
-    UniqueFd fd;
-    const protocol::Reply reply = TheHelper().Ask(protocol::kMake, FileOf(role), fd);
-    CheckReply(reply, role, path);
-    if (!fd.valid()) ThrowHelperMissing();
-    return fd;
+MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
+    UniqueFd made[2];
+    const protocol::Replies replies = TheHelper().Ask(protocol::kMake, made);
+    CheckReply(replies.request, kRequestRole, requestPath);
+    CheckReply(replies.response, kResponseRole, responsePath);
+    if (!made[0].valid() || !made[1].valid()) ThrowHelperMissing();
+    return {std::move(made[0]), std::move(made[1])};
 }
 
-void RemoveExchangeFile(const std::string& role, const std::string& path) {
-    UniqueFd unexpected;
-    CheckReply(TheHelper().Ask(protocol::kRemove, FileOf(role), unexpected), role, path);
+void RemoveExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
+    UniqueFd unexpected[2];
+    const protocol::Replies replies = TheHelper().Ask(protocol::kRemove, unexpected);
+    CheckReply(replies.request, kRequestRole, requestPath);
+    CheckReply(replies.response, kResponseRole, responsePath);
 }
 
 }  // namespace keil

@@ -12,16 +12,24 @@
 
 namespace keil {
 
-// Makes the exchange file `role` (kRequestRole, kResponseRole) at `path`
-// anew through the helper and returns its descriptor, open for reading and
-// writing, close-on-exec. A leftover plain file at the name is removed;
-// anything else there raises kErrNotPlainFile and stays.
-UniqueFd MakeExchangeFile(const std::string& role, const std::string& path);
+// The two exchange files that the helper made, open for reading and
+// writing, close-on-exec.
+struct MadeExchangeFiles {
+    UniqueFd request;
+    UniqueFd response;
+};
 
-// Removes the exchange file `role` that the helper made for this process,
-// while its name still leads to it; another file at the name raises
-// kErrReplaced and stays.
-void RemoveExchangeFile(const std::string& role, const std::string& path);
+// Makes the request file at `requestPath`, then the response file at
+// `responsePath`, anew through the helper (see ExchangeFiles): a leftover
+// plain file at a name is removed; anything else there raises
+// kErrNotPlainFile and stays, and the response file is not touched when
+// the request file fails.
+MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath);
+
+// Removes the request file, then the response file, that the helper made
+// for this process, each while its name still leads to it; another file
+// at a name raises kErrReplaced, and it and the files after it stay.
+void RemoveExchangeFiles(const std::string& requestPath, const std::string& responsePath);
 
 // What stands at an exchange file's name instead of a plain file, by its
 // st_mode, in the words of kErrNotPlainFile's text.

@@ -47,12 +47,11 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
         // program it belongs to; the lock goes with the run's end or error.
         const FolderLock lock(FibuDir());
         const CommandParts command = SplitCommandLine(JoinCommandLine());
-        ExchangeFile requestFile(command.input, kRequestRole);
-        requestFile.Write(AsciiBytes(request));
-        ExchangeFile responseFile(command.output, kResponseRole);
+        ExchangeFiles files(command.input, command.output);
+        files.request.Write(AsciiBytes(request));
 
         {
-            LaunchedProcess process = StartProgram(command.program, requestFile, responseFile);
+            LaunchedProcess process = StartProgram(command.program, files.request, files.response);
             const std::int32_t processId = CheckedInt32(process.id());
             // Neither a non-zero exit code nor -1 changes the course of the run.
             (void)WaitForProcessExit(processId);
@@ -60,12 +59,11 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
 
         // A lookup program that wrote nothing gave no record: the box must
         // not go on showing an earlier lookup's record as if it were this one.
-        const std::vector<std::uint8_t> response = responseFile.ReadAll();
+        const std::vector<std::uint8_t> response = files.response.ReadAll();
         if (response.empty()) ThrowEmptyResponse();
         window.SetResultText(ExtractResultBlock(response));
 
-        requestFile.Remove();
-        responseFile.Remove();
+        files.Remove();
     }
 
     window.SetRecord1Enabled(true);

@@ -75,16 +75,16 @@ struct Helper {
     }
     ~Helper() { Exit(); }
 
-    // The reply to `request`, and the descriptor that came with it.
-    Reply Ask(const std::string& request, int* fd = nullptr, int passFd = -1) {
+    // The replies to `request`, and the descriptors that came with them.
+    Replies Ask(const std::string& request, int* fds = nullptr, int passFd = -1) {
         iovec out{const_cast<char*>(request.data()), request.size()};
         msghdr message{};
         message.msg_iov = &out;
         message.msg_iovlen = 1;
-        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+        alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
         if (passFd >= 0) {
             message.msg_control = control;
-            message.msg_controllen = sizeof control;
+            message.msg_controllen = CMSG_SPACE(sizeof(int));
             cmsghdr* h = CMSG_FIRSTHDR(&message);
             h->cmsg_level = SOL_SOCKET;
             h->cmsg_type = SCM_RIGHTS;
@@ -92,17 +92,18 @@ struct Helper {
             std::memcpy(CMSG_DATA(h), &passFd, sizeof passFd);
         }
         ::sendmsg(socket, &message, MSG_NOSIGNAL);
-        Reply reply{-1, -1, -1, 0};
-        iovec in{&reply, sizeof reply};
+        const Replies none{{-1, -1, -1, 0}, {-1, -1, -1, 0}};
+        Replies replies = none;
+        iovec in{&replies, sizeof replies};
         msghdr back{};
         back.msg_iov = &in;
         back.msg_iovlen = 1;
         back.msg_control = control;
         back.msg_controllen = sizeof control;
-        if (::recvmsg(socket, &back, MSG_CMSG_CLOEXEC) <= 0) return {-1, -1, -1, 0};
+        if (::recvmsg(socket, &back, MSG_CMSG_CLOEXEC) <= 0) return none;
         cmsghdr* h = CMSG_FIRSTHDR(&back);
-        if (fd != nullptr && h != nullptr) std::memcpy(fd, CMSG_DATA(h), sizeof *fd);
-        return reply;
+        if (fds != nullptr && h != nullptr) std::memcpy(fds, CMSG_DATA(h), h->cmsg_len - CMSG_LEN(0));
+        return replies;
     }
 
     // The helper's exit status, once the socket is closed.
@@ -133,39 +134,43 @@ int main(int, char** argv) {
     // is still its saved group.
     {
         Helper helper;
-        int fd = -1;
-        const Reply made = helper.Ask("mi", &fd);
-        if (!Check(made.outcome == kDone && fd >= 0, "the helper makes in.txt")) {
+        int fds[2] = {-1, -1};
+        const Replies made = helper.Ask("m", fds);
+        if (!Check(made.request.outcome == kDone && made.response.outcome == kDone && fds[1] >= 0,
+                   "the helper makes in.txt and out.txt")) {
             std::printf("FAIL: the helper is not effectively setgid (a nosuid mount, or no_new_privs?)\n");
             return 1;
         }
-        struct stat info {};
-        Check(fd >= 0 && ::fstat(fd, &info) == 0 && info.st_uid == ::getuid() && (info.st_mode & 07777) == 0600 &&
-                  info.st_nlink == 1,
-              "in.txt is hers, mode 0600, one link");
-        Check(::write(fd, "adr\r1", 5) == 5, "she writes her request through the descriptor");
+        for (const int fd : fds) {
+            struct stat info {};
+            Check(::fstat(fd, &info) == 0 && info.st_uid == ::getuid() && (info.st_mode & 07777) == 0600 &&
+                      info.st_nlink == 1,
+                  "each is hers, mode 0600, one link");
+        }
+        Check(::write(fds[0], "adr\r1", 5) == 5, "she writes her request through the descriptor");
         // A link of her own elsewhere, which would have blocked the next
         // lookups; the next make removes the leftover all the same.
         Check(::link((kFolder + "in.txt").c_str(), (scratch + "/her-link").c_str()) == 0, "she links in.txt elsewhere");
-        ::close(fd);
         Check(helper.Exit() == 0, "the helper ends with its socket");
     }
     {
         Helper first;
         Helper second;
-        Check(first.Ask("mi").outcome == kDone, "a leftover she hard-linked is removed and in.txt made anew");
+        Check(first.Ask("m").request.outcome == kDone, "a leftover she hard-linked is removed and in.txt made anew");
         std::error_code gone;
         Check(fs::hard_link_count(scratch + "/her-link", gone) == 1, "her own link stays, the leftover's other name gone");
-        Check(second.Ask("mi").outcome == kDone && first.Ask("ri").outcome == kReplaced,
-              "a helper removes no in.txt but the one it made");
-        Check(second.Ask("ri").outcome == kDone && !fs::exists(kFolder + "in.txt"), "it removes the one it made");
+        const Replies removed = (second.Ask("m"), first.Ask("r"));
+        Check(removed.request.outcome == kReplaced && removed.response.outcome == kSkipped,
+              "a helper removes no file but the one it made, and none after a refusal");
+        Check(second.Ask("r").response.outcome == kDone && Entries() == before, "it removes the ones it made");
     }
     // The folder's own paths only, whatever the current folder.
     {
         Helper helper(SOCK_SEQPACKET, {}, scratch.c_str());
-        Check(helper.Ask("mo").outcome == kDone && fs::exists(kFolder + "out.txt") && !fs::exists(scratch + "/out.txt"),
-              "out.txt is made in the lookup folder, not in the current one");
-        Check(helper.Ask("ro").outcome == kDone, "and removed again");
+        Check(helper.Ask("m").response.outcome == kDone && fs::exists(kFolder + "out.txt") &&
+                  !fs::exists(scratch + "/out.txt"),
+              "the files are made in the lookup folder, not in the current one");
+        Check(helper.Ask("r").response.outcome == kDone, "and removed again");
     }
 
     // Nothing in the folder by her own hand.
@@ -198,20 +203,19 @@ int main(int, char** argv) {
         std::string request;
         bool passFd;
     } kRefusals[] = {
-        {"an argument", SOCK_SEQPACKET, {"/etc/shadow"}, "mi", false},
+        {"an argument", SOCK_SEQPACKET, {"/etc/shadow"}, "m", false},
         {"standard input not a socket", -1, {}, "", false},
-        {"a stream socket", SOCK_STREAM, {}, "mi", false},
-        {"an unknown file", SOCK_SEQPACKET, {}, "mx", false},
-        {"an unknown act", SOCK_SEQPACKET, {}, "xi", false},
-        {"a longer message", SOCK_SEQPACKET, {}, "mi/../../etc", false},
-        {"a removal of a file it did not make", SOCK_SEQPACKET, {}, "ri", false},
-        {"a descriptor sent along", SOCK_SEQPACKET, {}, "mi", true},
+        {"a stream socket", SOCK_STREAM, {}, "m", false},
+        {"an unknown request", SOCK_SEQPACKET, {}, "x", false},
+        {"a longer message", SOCK_SEQPACKET, {}, "m/../../etc", false},
+        {"a removal of files it did not make", SOCK_SEQPACKET, {}, "r", false},
+        {"a descriptor sent along", SOCK_SEQPACKET, {}, "m", true},
     };
     for (const auto& r : kRefusals) {
         Helper helper(r.stdinKind, r.args);
-        const Reply reply =
-            r.stdinKind == SOCK_SEQPACKET ? helper.Ask(r.request, nullptr, r.passFd ? 1 : -1) : Reply{-1, 0, 0, 0};
-        Check(reply.outcome == -1 && helper.Exit() == 2, std::string("the helper refuses ") + r.what);
+        const std::int32_t outcome =
+            r.stdinKind == SOCK_SEQPACKET ? helper.Ask(r.request, nullptr, r.passFd ? 1 : -1).request.outcome : -1;
+        Check(outcome == -1 && helper.Exit() == 2, std::string("the helper refuses ") + r.what);
     }
 
     Check(Entries() == before, "the folder holds what it held: " + Entries());

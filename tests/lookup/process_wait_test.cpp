@@ -15,9 +15,8 @@ namespace {
 
 LaunchedProcess StartFake(const std::string& mode) {
     PrepareFolder(mode);
-    ExchangeFile input(RequestFilePath(), kRequestRole);
-    const ExchangeFile output(ResponseFilePath(), kResponseRole);
-    return StartProgram(InFolder("Lief-adr.exe"), input, output);
+    const ExchangeFiles files(RequestFilePath(), ResponseFilePath());
+    return StartProgram(InFolder("Lief-adr.exe"), files.request, files.response);
 }
 
 struct ExitCase {

@@ -68,13 +68,15 @@ import os, socket, struct, subprocess, sys
 ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
 helper = subprocess.Popen([sys.argv[1]], stdin=theirs)
 theirs.close()
-for name, request in (("in.txt", b"mi"), ("out.txt", b"mo")):
-    ours.send(request)
-    reply, fds, _, _ = socket.recv_fds(ours, 16, 1)
-    info = os.fstat(fds[0])
-    assert struct.unpack("iiiI", reply)[0] == 0 and info.st_uid == os.getuid() and info.st_mode & 0o7777 == 0o600
-    ours.send(b"r" + request[1:])
-    assert struct.unpack("iiiI", ours.recv(16))[0] == 0 and not os.path.exists("/c/fibu/" + name)
+ours.send(b"m")
+replies, fds, _, _ = socket.recv_fds(ours, 32, 2)
+for fd in fds:
+    info = os.fstat(fd)
+    assert info.st_uid == os.getuid() and info.st_mode & 0o7777 == 0o600
+assert struct.unpack("8i", replies)[0::4] == (0, 0) and len(fds) == 2
+ours.send(b"r")
+assert struct.unpack("8i", ours.recv(32))[0::4] == (0, 0)
+assert not os.path.exists("/c/fibu/in.txt") and not os.path.exists("/c/fibu/out.txt")
 ours.close()
 sys.exit(helper.wait())
 EOF
