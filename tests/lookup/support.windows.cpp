@@ -12,14 +12,10 @@ const std::int32_t kErrNoFile = ERROR_FILE_NOT_FOUND, kErrNoFolder = ERROR_PATH_
                    kErrNotAProgram = ERROR_BAD_EXE_FORMAT;
 const std::vector<SystemFaultCase> kSystemFaults = {
     {ERROR_FILE_NOT_FOUND, SystemFault::kNotFound},
-    {ERROR_PATH_NOT_FOUND, SystemFault::kNotFound},
     {ERROR_BAD_NETPATH, SystemFault::kNotFound},
     {ERROR_ACCESS_DENIED, SystemFault::kNoPermission},
     {ERROR_SHARING_VIOLATION, SystemFault::kBusy},
-    {ERROR_LOCK_VIOLATION, SystemFault::kBusy},
     {ERROR_BAD_EXE_FORMAT, SystemFault::kWrongFormat},
-    {ERROR_EXE_MACHINE_TYPE_MISMATCH, SystemFault::kWrongFormat},
-    {ERROR_DISK_FULL, SystemFault::kDiskFull},
     {1295, SystemFault::kDiskFull},  // ERROR_DISK_QUOTA_EXCEEDED
     {ERROR_WRITE_PROTECT, SystemFault::kReadOnly},
     {ERROR_CRC, SystemFault::kInputOutput},
