@@ -54,6 +54,9 @@ struct Helper {
         int ends[2] = {-1, -1};
         ::socketpair(AF_UNIX, stdinKind | SOCK_CLOEXEC, 0, ends);
         socket = ends[0];
+        // A datagram socket has no end to read when the helper is gone.
+        const timeval patience{5, 0};
+        ::setsockopt(socket, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
         posix_spawn_file_actions_t actions;
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_adddup2(&actions, ends[1], STDIN_FILENO);
