@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "error.h"
@@ -83,10 +84,7 @@ extern const std::int32_t kErrNoFile, kErrNoFolder, kErrNotAProgram;
 // System error numbers that a clerk may meet, each with its kind; one with
 // a message that has an insert on Windows ("%1"), and one of the kind
 // kOther on every platform.
-struct SystemFaultCase {
-    std::int32_t code;
-    SystemFault fault;
-};
+using SystemFaultCase = std::pair<std::int32_t, SystemFault>;
 extern const std::vector<SystemFaultCase> kSystemFaults;
 struct Wait {
     const char* name;
