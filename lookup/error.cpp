@@ -51,6 +51,14 @@ void ThrowExchangeHelper(const std::string& helper, const std::string& folder) {
                     "Ordner dieser Gruppe gehört und von ihr beschreibbar ist.");
 }
 
+void ThrowLockTaken(const std::string& folder, const std::string& name) {
+    throw Error(kErrLockTaken,
+                "Ein anderes Programm hält die Sperre für den Ordner des Suchprogramms " + Quoted(folder) +
+                    " so, dass dieses Programm sie nicht nehmen kann; solange sucht niemand auf diesem Rechner. " +
+                    "Melden Sie das Ihrer IT-Betreuung: Sie muss das Programm beenden, das den Namen " +
+                    Quoted(name) + " belegt. Starten Sie das Programm danach neu.");
+}
+
 void ThrowResponseTooLarge(const std::string& path, long long size) {
     throw Error(kErrResponseTooLarge, "Die " + std::string(kResponseRole) + " " + Quoted(path) + " ist mit " +
                                           std::to_string(size) + " Bytes 2 GiB oder größer und wird nicht " +

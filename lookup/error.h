@@ -34,6 +34,8 @@ enum ErrorNumber : std::int32_t {
     kErrNotPlainFile = 0x20000007,
     kErrReplaced = 0x20000008,
     kErrExchangeHelper = 0x20000009,
+    kErrForeignEntry = 0x2000000A,
+    kErrLockTaken = 0x2000000B,
 };
 
 // The text of an allocation that failed outside the program's own checks.
@@ -61,6 +63,10 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // The exchange helper `helper` is missing, cannot be started or may not
 // create and delete files in the lookup folder `folder` (Linux).
 [[noreturn]] void ThrowExchangeHelper(const std::string& helper, const std::string& folder);
+
+// Another program made the name `name` of the lock for the lookup folder
+// `folder` first, as an object that this program may not wait on (Windows).
+[[noreturn]] void ThrowLockTaken(const std::string& folder, const std::string& name);
 
 // The response file at `path` is `size` bytes, 2 GiB or more; or it held
 // fewer bytes than its size promised.

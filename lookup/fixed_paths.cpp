@@ -13,7 +13,9 @@ std::string RequestFilePath() { return FibuDir() + "in.txt"; }
 
 std::string ResponseFilePath() { return FibuDir() + "out.txt"; }
 
-std::string CommandHead() { return FibuDir() + "Lief-adr.exe <"; }
+std::string ProgramPath() { return FibuDir() + "Lief-adr.exe"; }
+
+std::string CommandHead() { return ProgramPath() + " <"; }
 
 std::string JoinCommandLine() {
     return CommandHead() + RequestFilePath() + kOutputRedirection + ResponseFilePath();

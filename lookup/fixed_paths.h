@@ -13,6 +13,8 @@ const std::string& FibuDir();
 std::string RequestFilePath();
 // "out.txt" in that folder: what the lookup program writes.
 std::string ResponseFilePath();
+// The lookup program's path.
+std::string ProgramPath();
 // The lookup program's path, a blank and the input redirection sign.
 std::string CommandHead();
 // A blank and the output redirection sign.

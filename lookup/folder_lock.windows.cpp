@@ -2,17 +2,16 @@
 
 #include "error.h"
 #include "folder_lock.h"
+#include "folder_lock.windows.h"
 #include "windows_support.windows.h"
 
 #include <sddl.h>
 
 namespace keil {
-namespace {
 
-// One name for each folder, the same in every session of the machine: the
-// Global namespace, the folder's path in lower case, and slashes for the
-// backslashes that a name may not hold.
-std::wstring MutexName(const std::string& folder) {
+// The Global namespace, the folder's path in lower case, and slashes for
+// the backslashes that a name may not hold.
+std::wstring FolderLockName(const std::string& folder) {
     std::wstring path = WideFromUtf8(folder);
     ::CharLowerBuffW(path.data(), static_cast<DWORD>(path.size()));
     for (wchar_t& c : path) {
@@ -20,8 +19,6 @@ std::wstring MutexName(const std::string& folder) {
     }
     return L"Global\\Keilbrecher lookup folder " + path;
 }
-
-}  // namespace
 
 // A named mutex. Whoever creates it, every user of the machine may wait on
 // it and release it; the default security would lock out the users who did
@@ -35,8 +32,14 @@ FolderLock::FolderLock(const std::string& folder) {
     }
     const std::unique_ptr<void, decltype(&::LocalFree)> owned(descriptor, &::LocalFree);
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
-    UniqueHandle mutex(::CreateMutexExW(&attributes, MutexName(folder).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
+    UniqueHandle mutex(::CreateMutexExW(&attributes, FolderLockName(folder).c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE));
     if (!mutex.valid()) {
+        // The name is taken by a mutex that shuts this user out, or by an
+        // object of another kind: somebody made it first to stop lookups.
+        const std::int32_t error = LastError();
+        if (error == ERROR_ACCESS_DENIED || error == ERROR_INVALID_HANDLE) {
+            ThrowLockTaken(folder, Utf8FromWide(FolderLockName(folder)));
+        }
         ThrowSystemError(LastError(), "Die Sperre für den Ordner des Suchprogramms " + Quoted(folder) + " kann nicht angelegt werden");
     }
     // An abandoned mutex was held by a copy that died: it is ours now.

@@ -6,6 +6,7 @@
 #include "exchange_file.h"
 #include "extract.h"
 #include "fixed_paths.h"
+#include "folder_guard.h"
 #include "folder_lock.h"
 #include "launcher.h"
 #include "process_wait.h"
@@ -46,6 +47,9 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
         // One run at a time uses the exchange files, whichever copy of the
         // program it belongs to; the lock goes with the run's end or error.
         const FolderLock lock(FibuDir());
+        // Before anything in the folder changes: no file that another clerk
+        // placed there may be loaded by the lookup program.
+        FolderGuard guard(FibuDir());
         const CommandParts command = SplitCommandLine(JoinCommandLine());
         ExchangeFiles files(command.input, command.output);
         files.request.Write(AsciiBytes(request));
@@ -56,6 +60,7 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
             // Neither a non-zero exit code nor -1 changes the course of the run.
             (void)WaitForProcessExit(processId);
         }
+        guard.CheckNothingAppeared();
 
         // A lookup program that wrote nothing gave no record: the box must
         // not go on showing an earlier lookup's record as if it were this one.

@@ -1,6 +1,10 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 #include <tlhelp32.h>
+#include <aclapi.h>
+#include <sddl.h>
+
+#include <stdexcept>
 
 #include "process_wait.h"
 #include "support.h"
@@ -8,7 +12,8 @@
 namespace keil::test {
 
 const Platform kThisPlatform = kWindowsOnly;
-const std::int32_t kErrNoFile = ERROR_FILE_NOT_FOUND, kErrNoFolder = ERROR_PATH_NOT_FOUND,
+// A missing lookup folder shows when the run opens the folder itself.
+const std::int32_t kErrNoFile = ERROR_FILE_NOT_FOUND, kErrNoFolder = ERROR_FILE_NOT_FOUND,
                    kErrNotAProgram = ERROR_BAD_EXE_FORMAT;
 const std::vector<SystemFaultCase> kSystemFaults = {
     {ERROR_FILE_NOT_FOUND, SystemFault::kNotFound},
@@ -66,7 +71,44 @@ void InterruptThisProcessOften(bool) {}
 // Named pipes live outside the file system here.
 void MakeNamedPipe(const std::string&) {}
 
-// Files of other users are a matter of the folder's ACL here.
-void GiveToAnotherUser(const std::string&) {}
+// Under Wine a file of another Unix user belongs to the Anonymous SID
+// (S-1-5-7): Wine's own Unix path for the file, then the Unix chown, which
+// Wine starts like any program but without a process to wait for, so the
+// owner is read until it changed. (Windows would need the restore
+// privilege to give a file another owner.)
+void GiveToAnotherUser(const std::string& path) {
+    using UnixFileName = char*(CDECL*)(LPCWSTR);
+    const auto unixFileName = reinterpret_cast<UnixFileName>(
+        reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+    if (unixFileName == nullptr) throw std::runtime_error("not Wine");
+    char* unixPath = unixFileName(std::filesystem::path(path).wstring().c_str());
+    if (unixPath == nullptr) throw std::runtime_error("no Unix path for " + path);
+    std::wstring command = L"chown nobody \"" + std::filesystem::path(unixPath).wstring() + L"\"";
+    ::HeapFree(::GetProcessHeap(), 0, unixPath);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!::CreateProcessW(L"Z:\\usr\\bin\\chown", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                          &startup, &process)) {
+        throw std::runtime_error("chown did not start");
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    for (int i = 0; i < 400; ++i) {
+        PSID owner = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (::GetNamedSecurityInfoW(std::filesystem::path(path).wstring().c_str(), SE_FILE_OBJECT,
+                                    OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
+                                    &descriptor) == ERROR_SUCCESS) {
+            LPWSTR text = nullptr;
+            const bool given = ::ConvertSidToStringSidW(owner, &text) && std::wstring(text) == L"S-1-5-7";
+            ::LocalFree(text);
+            ::LocalFree(descriptor);
+            if (given) return;
+        }
+        ::Sleep(25);
+    }
+    throw std::runtime_error(path + " did not go to another user");
+}
 
 }  // namespace keil::test
