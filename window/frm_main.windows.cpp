@@ -69,6 +69,30 @@ LONG LineHeight(HWND window, HFONT font) {
     return metrics.tmHeight;
 }
 
+// Holds the window while a lookup runs: the busy pointer; at the end the
+// clicks and keys given meanwhile are dropped, not replayed now that the
+// window takes input again, and the focus goes back to the control that had
+// it (disabling the focused button takes it away).
+class HeldWindow {
+public:
+    HeldWindow() : focus_(::GetFocus()), cursor_(::SetCursor(::LoadCursorW(nullptr, IDC_WAIT))) {}
+    ~HeldWindow() {
+        ::SetCursor(cursor_);
+        MSG dropped{};
+        while (::PeekMessageW(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        }
+        while (::PeekMessageW(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
+        }
+        if (focus_ != nullptr && ::IsWindowEnabled(focus_)) ::SetFocus(focus_);
+    }
+    HeldWindow(const HeldWindow&) = delete;
+    HeldWindow& operator=(const HeldWindow&) = delete;
+
+private:
+    HWND focus_;
+    HCURSOR cursor_;
+};
+
 }  // namespace
 
 frmMain::frmMain(HINSTANCE instance) {
@@ -212,19 +236,11 @@ void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
-    // Disabling the focused button takes the focus away; it comes back.
-    const HWND focus = ::GetFocus();
-    const HCURSOR previous = ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
-    const keil::LookupOutcome outcome = keil::RunCatching(*this, handler);
-    ::SetCursor(previous);
-    // Clicks and keys given while the lookup held the window are dropped,
-    // not replayed now that it takes input again.
-    MSG dropped{};
-    while (::PeekMessageW(&dropped, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+    keil::LookupOutcome outcome;
+    {
+        const HeldWindow held;
+        outcome = keil::RunCatching(*this, handler);
     }
-    while (::PeekMessageW(&dropped, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE)) {
-    }
-    if (focus != nullptr && ::IsWindowEnabled(focus)) ::SetFocus(focus);
     if (outcome.failure) {
         ShowErrorAndQuit(*outcome.failure);
     } else if (outcome.MovesFocusToResult(keil::ScreenReaderRunning())) {
@@ -256,23 +272,30 @@ LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, L
 LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdRecord1) {
-                cmdRecord1_Click();
-                return 0;
+            switch (LOWORD(wParam)) {
+                case kIdRecord1:
+                    if (HIWORD(wParam) != BN_CLICKED) break;
+                    cmdRecord1_Click();
+                    return 0;
+                case kIdRecord2:
+                    if (HIWORD(wParam) != BN_CLICKED) break;
+                    cmdRecord2_Click();
+                    return 0;
+                case IDOK: {
+                    // Return or keypad Enter, with no default button: a
+                    // focused record button is clicked, as a dialog does;
+                    // neither button becomes the window's default.
+                    if (HIWORD(wParam) != BN_CLICKED) break;
+                    const HWND focus = ::GetFocus();
+                    if (focus == cmdRecord1_ || focus == cmdRecord2_) ::SendMessageW(focus, BM_CLICK, 0, 0);
+                    return 0;
+                }
+                case kIdResult:
+                    if (HIWORD(wParam) == EN_CHANGE) UpdateScrollBar();
+                    break;
+                default:
+                    break;
             }
-            if (HIWORD(wParam) == BN_CLICKED && LOWORD(wParam) == kIdRecord2) {
-                cmdRecord2_Click();
-                return 0;
-            }
-            // Return or keypad Enter, with no default button: a focused
-            // record button is clicked, as a dialog does; neither button
-            // becomes the window's default.
-            if (LOWORD(wParam) == IDOK && HIWORD(wParam) == BN_CLICKED) {
-                const HWND focus = ::GetFocus();
-                if (focus == cmdRecord1_ || focus == cmdRecord2_) ::SendMessageW(focus, BM_CLICK, 0, 0);
-                return 0;
-            }
-            if (HIWORD(wParam) == EN_CHANGE && LOWORD(wParam) == kIdResult) UpdateScrollBar();
             break;
         case WM_NEXTDLGCTL: {
             // Tab in the result box, which the dialog navigation hands on to
