@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "native_handle.h"
+
 namespace keil {
 
 class ExchangeFiles;
@@ -37,7 +39,7 @@ public:
 
     const std::string& path() const noexcept { return path_; }
     // The descriptor (POSIX) or handle (Windows), for the launcher.
-    std::intptr_t native() const noexcept { return handle_; }
+    NativeHandle native() const noexcept { return handle_; }
 
 private:
     friend class ExchangeFiles;
@@ -47,7 +49,7 @@ private:
     std::string path_;
     std::string role_;
     std::filesystem::path nativePath_;  // the name in the system's own encoding
-    std::intptr_t handle_;
+    NativeHandle handle_ = kNoHandle;
 };
 
 // The request file and the response file of one lookup run, made new in

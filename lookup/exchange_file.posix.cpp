@@ -12,14 +12,9 @@
 #include "exchange_helper.posix.h"
 
 namespace keil {
-namespace {
-
-int Fd(std::intptr_t handle) { return static_cast<int>(handle); }
-
-}  // namespace
 
 ExchangeFile::ExchangeFile(const std::string& path, const char* role)
-    : path_(path), role_(role), nativePath_(path), handle_(-1) {}
+    : path_(path), role_(role), nativePath_(path) {}
 
 ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& responsePath)
     : request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
@@ -29,14 +24,14 @@ ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& 
 }
 
 ExchangeFile::~ExchangeFile() {
-    if (handle_ >= 0) ::close(Fd(handle_));
+    if (handle_ != kNoHandle) ::close(handle_);
 }
 
 void ExchangeFile::Write(std::span<const std::uint8_t> bytes) {
     // pwrite leaves the position at the start.
     std::size_t done = 0;
     while (done < bytes.size()) {
-        const ssize_t n = ::pwrite(Fd(handle_), bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
+        const ssize_t n = ::pwrite(handle_, bytes.data() + done, bytes.size() - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
             ThrowFileError(errno, role_, path_, "geschrieben");
@@ -45,7 +40,7 @@ void ExchangeFile::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
-std::vector<std::uint8_t> ExchangeFile::ReadAll() const { return ReadWholeResponse(Fd(handle_), path_); }
+std::vector<std::uint8_t> ExchangeFile::ReadAll() const { return ReadWholeResponse(handle_, path_); }
 
 std::vector<std::uint8_t> ReadWholeResponse(int fd, const std::string& path) {
     struct stat info {};

@@ -11,8 +11,6 @@
 namespace keil {
 namespace {
 
-HANDLE Handle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
-
 // A chunk that fits the DWORD count of ReadFile and WriteFile.
 DWORD Chunk(std::size_t remaining) {
     return static_cast<DWORD>(std::min<std::size_t>(remaining, std::size_t{1} << 30));
@@ -74,7 +72,7 @@ void RemoveLeftover(const std::wstring& name, const std::string& role, const std
 }
 
 // Makes the exchange file `role` at `name` new and returns its handle.
-std::intptr_t MakeNew(const std::wstring& name, const std::string& role, const std::string& path) {
+HANDLE MakeNew(const std::wstring& name, const std::string& role, const std::string& path) {
     RemoveLeftover(name, role, path);
     // Shared for reading only: no other process may write, rename or delete
     // the file while the run holds it. The lookup program inherits this
@@ -86,14 +84,13 @@ std::intptr_t MakeNew(const std::wstring& name, const std::string& role, const s
     UniqueHandle file(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, &security,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) ThrowFileError(LastError(), role, path, "angelegt");
-    return reinterpret_cast<std::intptr_t>(file.release());
+    return file.release();
 }
 
 }  // namespace
 
 ExchangeFile::ExchangeFile(const std::string& path, const char* role)
-    : path_(path), role_(role), nativePath_(WideFromUtf8(path)),
-      handle_(reinterpret_cast<std::intptr_t>(INVALID_HANDLE_VALUE)) {}
+    : path_(path), role_(role), nativePath_(WideFromUtf8(path)) {}
 
 ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& responsePath)
     : request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
@@ -104,33 +101,33 @@ ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& 
 
 void ExchangeFiles::Remove() {
     for (const ExchangeFile* file : {&request, &response}) {
-        if (!RenameAndDelete(Handle(file->handle_), file->nativePath_.native())) {
+        if (!RenameAndDelete(file->handle_, file->nativePath_.native())) {
             ThrowFileError(LastError(), file->role_, file->path_, "gelöscht");
         }
     }
 }
 
 ExchangeFile::~ExchangeFile() {
-    if (Handle(handle_) != INVALID_HANDLE_VALUE) ::CloseHandle(Handle(handle_));
+    if (handle_ != kNoHandle) ::CloseHandle(handle_);
 }
 
 void ExchangeFile::Write(std::span<const std::uint8_t> bytes) {
     std::size_t done = 0;
     while (done < bytes.size()) {
         DWORD written = 0;
-        if (!::WriteFile(Handle(handle_), bytes.data() + done, Chunk(bytes.size() - done), &written, nullptr)) {
+        if (!::WriteFile(handle_, bytes.data() + done, Chunk(bytes.size() - done), &written, nullptr)) {
             ThrowFileError(LastError(), role_, path_, "geschrieben");
         }
         done += written;
     }
-    if (!::SetFilePointerEx(Handle(handle_), LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
+    if (!::SetFilePointerEx(handle_, LARGE_INTEGER{}, nullptr, FILE_BEGIN)) {
         ThrowFileError(LastError(), role_, path_, "geschrieben");
     }
 }
 
 std::vector<std::uint8_t> ExchangeFile::ReadAll() const {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(Handle(handle_), &size)) ThrowFileError(LastError(), role_, path_, "abgefragt");
+    if (!::GetFileSizeEx(handle_, &size)) ThrowFileError(LastError(), role_, path_, "abgefragt");
     if (size.QuadPart > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path_, size.QuadPart);
     std::vector<std::uint8_t> buffer;
     try {
@@ -145,7 +142,7 @@ std::vector<std::uint8_t> ExchangeFile::ReadAll() const {
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(done);
         DWORD read = 0;
-        if (!::ReadFile(Handle(handle_), buffer.data() + done, Chunk(buffer.size() - done), &read, &at)) {
+        if (!::ReadFile(handle_, buffer.data() + done, Chunk(buffer.size() - done), &read, &at)) {
             if (::GetLastError() == ERROR_HANDLE_EOF) ThrowResponseChanged(path_);
             ThrowFileError(LastError(), role_, path_, "gelesen");
         }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include <cstdint>
 #include <string>
+
+#include "native_handle.h"
 
 namespace keil {
 
@@ -18,7 +19,7 @@ public:
     ~FolderLock();
 
 private:
-    std::intptr_t handle_;
+    NativeHandle handle_;
 };
 
 }  // namespace keil

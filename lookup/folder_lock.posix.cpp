@@ -22,6 +22,6 @@ FolderLock::FolderLock(const std::string& folder) {
     handle_ = fd.release();
 }
 
-FolderLock::~FolderLock() { ::close(static_cast<int>(handle_)); }
+FolderLock::~FolderLock() { ::close(handle_); }
 
 }  // namespace keil

@@ -47,13 +47,12 @@ FolderLock::FolderLock(const std::string& folder) {
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
     }
-    handle_ = reinterpret_cast<std::intptr_t>(mutex.release());
+    handle_ = mutex.release();
 }
 
 FolderLock::~FolderLock() {
-    const auto mutex = reinterpret_cast<HANDLE>(handle_);
-    ::ReleaseMutex(mutex);
-    ::CloseHandle(mutex);
+    ::ReleaseMutex(handle_);
+    ::CloseHandle(handle_);
 }
 
 }  // namespace keil

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "exchange_file.h"
+#include "native_handle.h"
 
 namespace keil {
 
@@ -27,7 +28,7 @@ std::string FolderOf(const std::string& program);
 // up after the process when it goes.
 class LaunchedProcess {
 public:
-    LaunchedProcess(std::int64_t id, std::intptr_t handle) noexcept : id_(id), handle_(handle) {}
+    LaunchedProcess(std::int64_t id, NativeHandle handle) noexcept : id_(id), handle_(handle) {}
     LaunchedProcess(LaunchedProcess&& other) noexcept;
     LaunchedProcess& operator=(LaunchedProcess&&) = delete;
     LaunchedProcess(const LaunchedProcess&) = delete;
@@ -38,7 +39,7 @@ public:
 
 private:
     std::int64_t id_;
-    std::intptr_t handle_;
+    NativeHandle handle_;
 };
 
 // Starts `program` without a shell and without a visible window, in the

@@ -20,8 +20,8 @@ LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& inp
     // Both files are open close-on-exec; dup2 in the child clears the flag
     // on the copies at 0 and 1 only.
     SpawnFileActions actions;
-    actions.Dup2(static_cast<int>(input.native()), STDIN_FILENO);
-    actions.Dup2(static_cast<int>(output.native()), STDOUT_FILENO);
+    actions.Dup2(input.native(), STDIN_FILENO);
+    actions.Dup2(output.native(), STDOUT_FILENO);
     actions.CloseFrom(STDERR_FILENO + 1);
     // A lookup program that opens its data by a relative name finds it.
     actions.ChangeFolder(FolderOf(program));
@@ -36,7 +36,7 @@ LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& inp
     // that failed, so a program that cannot start leaves no process.
     const int rc = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), argv, environ);
     if (rc != 0) ThrowSystemError(rc, "Das Suchprogramm " + Quoted(program) + " kann nicht gestartet werden");
-    return LaunchedProcess(pid, 0);
+    return LaunchedProcess(pid, kNoHandle);
 }
 
 }  // namespace keil

@@ -84,12 +84,12 @@ UniqueHandle InheritableStandardError() {
 LaunchedProcess::~LaunchedProcess() {
     // Held until now so that the process ID could not name another process
     // before the wait had opened the process itself.
-    if (handle_ != 0) ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    if (handle_ != kNoHandle) ::CloseHandle(handle_);
 }
 
 LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& input, const ExchangeFile& output) {
-    const auto in = reinterpret_cast<HANDLE>(input.native());
-    const auto out = reinterpret_cast<HANDLE>(output.native());
+    const HANDLE in = input.native();
+    const HANDLE out = output.native();
     const UniqueHandle error = InheritableStandardError();
     std::vector<HANDLE> handles{in, out};
     if (error.valid()) handles.push_back(error.get());
@@ -121,7 +121,7 @@ LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& inp
         failToStart(LastError());
     }
     const UniqueHandle thread(process.hThread);
-    LaunchedProcess launched(process.dwProcessId, reinterpret_cast<std::intptr_t>(process.hProcess));
+    LaunchedProcess launched(process.dwProcessId, process.hProcess);
     if (!::AssignProcessToJobObject(job, process.hProcess) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         const std::int32_t failure = LastError();
         ::TerminateProcess(process.hProcess, 1);
