@@ -1,18 +1,13 @@
 #include "frm_main.qt.h"
 
-#include <QAccessible>
-#include <QAccessibleWidget>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QKeyEvent>
-#include <QLibraryInfo>
-#include <QLocale>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
-#include <QTranslator>
 #include <memory>
 
 #include "display_text.h"
@@ -65,28 +60,6 @@ private:
 };
 
 }  // namespace
-
-bool InstallQtTranslations() {
-    auto translator = std::make_unique<QTranslator>();
-    if (!translator->load(QLocale(QLocale::German, QLocale::Germany), "qtbase", "_",
-                          QLibraryInfo::path(QLibraryInfo::TranslationsPath)) ||
-        !QCoreApplication::installTranslator(translator.get())) {
-        return false;
-    }
-    translator.release()->setParent(qApp);  // the application owns it from now on
-    return true;
-}
-
-void InstallAccessibleRoles() {
-    // A plain top-level widget is a "filler" to AT-SPI; the main window is
-    // a frame, which Qt's role Window stands for.
-    QAccessible::installFactory([](const QString& className, QObject* object) -> QAccessibleInterface* {
-        if (className == QLatin1String("frmMain") && object->isWidgetType()) {
-            return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
-        }
-        return nullptr;
-    });
-}
 
 frmMain::frmMain(QWidget* parent)
     : QWidget(parent),

@@ -10,15 +10,6 @@
 class QPlainTextEdit;
 class QPushButton;
 
-// Installs Qt's own German translations, so that the words Qt itself
-// writes (the result box's context menu, the message box's button) are
-// German like the rest of the window, whatever the session's language.
-// Returns whether there were any.
-bool InstallQtTranslations();
-
-// Makes assistive tools see the main window as a frame, not as a filler.
-void InstallAccessibleRoles();
-
 // The program's one window: two record buttons and the result box. It is
 // the window that lookups run on, and the place where their errors end the
 // program.
@@ -44,11 +35,12 @@ protected:
     // The result box grows and shrinks with the window.
     void resizeEvent(QResizeEvent* event) override;
 
+private:
+    // Found by their object names, as assistive tools and tests find them.
     QPushButton* cmdRecord1;
     QPushButton* cmdRecord2;
     QPlainTextEdit* txtResult;
 
-private:
     // Runs one Click handler with the window held: busy pointer, and input
     // given meanwhile dropped. An error it raises is shown, then the program
     // ends (see RunCatching).

@@ -1,5 +1,6 @@
 #include <QApplication>
 
+#include "application.qt.h"
 #include "fixed_paths.h"
 #include "frm_main.qt.h"
 #include "launcher.h"

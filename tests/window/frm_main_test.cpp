@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QtTest>
 
+#include "application.qt.h"
 #include "frm_main.qt.h"
 #include "support.h"
 
@@ -19,13 +20,13 @@ using namespace keil::test;
 
 namespace {
 
-// The window with its controls in reach, which also looks at itself while
-// a lookup holds it.
+// The window with its controls found by their object names, which also
+// looks at itself while a lookup holds it.
 class ProbeWindow : public frmMain {
 public:
-    using frmMain::cmdRecord1;
-    using frmMain::cmdRecord2;
-    using frmMain::txtResult;
+    QPushButton* const cmdRecord1 = findChild<QPushButton*>("cmdRecord1");
+    QPushButton* const cmdRecord2 = findChild<QPushButton*>("cmdRecord2");
+    QPlainTextEdit* const txtResult = findChild<QPlainTextEdit*>("txtResult");
     void SetResultText(const std::u16string& text) override {
         buttonsEnabledDuringRun = cmdRecord1->isEnabled() || cmdRecord2->isEnabled();
         busyPointerDuringRun = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
