@@ -1,5 +1,4 @@
-// What only Windows shows: entries that another clerk placed in the lookup
-// folder, and the folder lock's name taken by somebody else.
+// What only Windows shows: the folder lock's name taken by somebody else.
 
 #include <gtest/gtest.h>
 
@@ -12,84 +11,6 @@
 
 namespace keil::test {
 namespace {
-
-namespace fs = std::filesystem;
-
-// A file the clerk made beside the lookup folder and gave Users' rights to,
-// which she then moves in: it keeps its owner, another user (Wine shows
-// another Unix user's file as S-1-5-7).
-std::string PreparedAbove(const std::string& name, bool foreign = true) {
-    const std::string path = (fs::path(FibuDir()).parent_path().parent_path() / name).string();
-    fs::remove(path);
-    WriteFileBytes(path, "MZ");
-    if (foreign) GiveToAnotherUser(path);
-    return path;
-}
-
-void PlantInFolder(const std::string& name, bool foreign = true) {
-    fs::create_directories(fs::path(InFolder(name)).parent_path());
-    fs::rename(PreparedAbove("planted.dll", foreign), InFolder(name));
-}
-
-struct GuardCase {
-    const char* name;
-    void (*prepare)() = nullptr;
-    const char* mode = "";     // further instructions to the fake lookup program
-    std::int32_t error = 0;    // raised, or 0 when the block is shown
-    const char* named = "";    // in the error's text
-    bool started = true;       // whether the lookup program ran
-    const char* left = "";     // a file in the folder the run must not delete
-};
-
-const GuardCase kGuardCases[] = {
-    {.name = "OwnFileBesideTheProgram", .prepare = [] { PlantInFolder("planted.dll", false); }, .left = "planted.dll"},
-    // Refused before anything starts or goes, leftovers included.
-    {.name = "ForeignFileBesideTheProgram",
-     .prepare = [] { PlantInFolder("planted.dll"); WriteFileBytes(RequestFilePath(), "alt"); },
-     .error = kErrForeignEntry, .named = "planted.dll“", .started = false, .left = "in.txt"},
-    {.name = "ForeignFileBelow", .prepare = [] { PlantInFolder("sub\\planted.dll"); }, .error = kErrForeignEntry,
-     .named = "sub\\planted.dll“", .started = false, .left = "sub\\planted.dll"},
-    {.name = "ForeignManifestOfTheProgram", .prepare = [] { PlantInFolder("Lief-adr.exe.manifest"); },
-     .error = kErrForeignEntry, .named = "Lief-adr.exe.manifest“", .started = false},
-    // Moved in while the lookup program runs: its block is not shown.
-    {.name = "ForeignFileMovedInDuringTheRun", .prepare = [] { PreparedAbove("planted.dll"); },
-     .mode = "move-in planted.dll\nsleep-ms 300\n", .error = kErrForeignEntry, .named = "planted.dll“ erschienen, der",
-     .left = "planted.dll"},
-    {.name = "ForeignFileCameAndWentDuringTheRun", .prepare = [] { PreparedAbove("planted.dll"); },
-     .mode = "move-in planted.dll\nsleep-ms 300\nmove-out planted.dll\n", .error = kErrForeignEntry,
-     .named = "planted.dll“ erschienen und wieder verschwunden"},
-    {.name = "OwnFileMovedInDuringTheRun", .prepare = [] { PreparedAbove("planted.dll", false); },
-     .mode = "move-in planted.dll\nsleep-ms 300\n"},
-    // More changes than the watch holds: what came cannot be told.
-    {.name = "ManyChangesDuringTheRun", .mode = "touch 4000\nsleep-ms 300\n", .error = kErrForeignEntry,
-     .named = "so viel geändert"},
-};
-
-class Guard : public testing::TestWithParam<GuardCase> {};
-
-TEST_P(Guard, Lookup) {
-    const GuardCase& c = GetParam();
-    PrepareResponse(SampleScreen(), c.mode);
-    if (c.prepare) c.prepare();
-    RecordingWindow window;
-    std::int32_t error = 0;
-    std::string text;
-    try {
-        cmdRecord1_Click(window);
-    } catch (const Error& e) {
-        error = e.number();
-        text = e.text();
-    }
-    EXPECT_EQ(error, c.error);
-    EXPECT_NE(text.find(c.named), std::string::npos) << text;
-    EXPECT_EQ(window.shown, c.error == 0 ? Widen(SampleBlock()) : u"before");
-    EXPECT_EQ(window.log, c.error == 0 ? kCompleteRun : kFailedRun);
-    EXPECT_EQ(FileExists(InFolder("fake-report.txt")), c.started);
-    EXPECT_TRUE(*c.left == '\0' || FileExists(InFolder(c.left))) << c.left;
-}
-
-INSTANTIATE_TEST_SUITE_P(Run, Guard, testing::ValuesIn(kGuardCases),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 // Somebody made the lock's name first, as a mutex that nobody else may
 // wait on or as an object of another kind.
