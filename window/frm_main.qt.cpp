@@ -183,5 +183,5 @@ void frmMain::ShowErrorAndQuit(const keil::Failure& failure) {
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
     hide();
-    QCoreApplication::exit(kExitAfterError);
+    QCoreApplication::exit(keil::kExitAfterError);
 }

@@ -26,9 +26,6 @@ public:
     void cmdRecord1_Click();
     void cmdRecord2_Click();
 
-    // The exit status of the program after an error's message box.
-    static constexpr int kExitAfterError = 1;
-
 protected:
     // Return and keypad Enter on a focused record button click it.
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -203,7 +203,7 @@ int frmMain::RunMessageLoop() {
     for (;;) {
         const BOOL got = ::GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) return static_cast<int>(message.wParam);
-        if (got == -1) return kExitAfterError;
+        if (got == -1) return keil::kExitAfterError;
         // Ctrl+A selects the whole result, which not every edit control does.
         if (message.message == WM_KEYDOWN && message.wParam == 'A' && message.hwnd == txtResult_ &&
             KeyDown(VK_CONTROL)) {
@@ -256,7 +256,7 @@ void ShowErrorBox(HWND owner, const keil::Failure& failure) {
 void frmMain::ShowErrorAndQuit(const keil::Failure& failure) {
     ShowErrorBox(frm_, failure);
     ::ShowWindow(frm_, SW_HIDE);
-    ::PostQuitMessage(kExitAfterError);
+    ::PostQuitMessage(keil::kExitAfterError);
 }
 
 LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {

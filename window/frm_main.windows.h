@@ -46,8 +46,6 @@ public:
     void cmdRecord1_Click();
     void cmdRecord2_Click();
 
-    static constexpr int kExitAfterError = 1;
-
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);

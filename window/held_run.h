@@ -39,6 +39,9 @@ struct LookupOutcome {
 // one that fails after (its exchange file was replaced) keeps its block.
 LookupOutcome RunCatching(WindowOperations& window, void (*handler)(WindowOperations&));
 
+// The program's exit status after an error's message box.
+inline constexpr int kExitAfterError = 1;
+
 // The text of the error's message box: the number and the text, then, below
 // them, that the program ends.
 std::string ErrorBoxText(const Failure& failure);

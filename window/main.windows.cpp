@@ -10,6 +10,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         return window.RunMessageLoop();
     } catch (const keil::Error& e) {
         ShowErrorBox(nullptr, keil::Failure{e.number(), e.text()});
-        return frmMain::kExitAfterError;
+        return keil::kExitAfterError;
     }
 }
