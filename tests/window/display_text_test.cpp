@@ -25,9 +25,12 @@ const DisplayCase kCases[] = {
     {"Latin1KeepsItsCodes", u"\xa0\xe4\xf6\xfc\xdf\xff", u"\xa0\xe4\xf6\xfc\xdf\xff"},
 };
 
-TEST(DisplayText, ShowsEachCharacter) {
-    for (const DisplayCase& c : kCases) EXPECT_TRUE(DisplayTextFromBlock(c.block, u"|") == c.shown) << c.name;
-}
+class Display : public testing::TestWithParam<DisplayCase> {};
+
+TEST_P(Display, ShowsEachCharacter) { EXPECT_TRUE(DisplayTextFromBlock(GetParam().block, u"|") == GetParam().shown); }
+
+INSTANTIATE_TEST_SUITE_P(DisplayText, Display, testing::ValuesIn(kCases),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
 }  // namespace keil

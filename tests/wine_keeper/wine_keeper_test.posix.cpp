@@ -17,30 +17,39 @@ namespace fs = std::filesystem;
 
 const std::string kWine = "enabled\ninterpreter /usr/bin/wine\nflags: \noffset 0\nmagic 4d5a\n";
 
-TEST(WineKeeper, FindsTheKernelsInterpreter) {
-    const struct {
-        const char* name;
-        std::string_view head;
-        const char* program;
-        std::vector<std::string> entries;
-        const char* interpreter;
-    } kCases[] = {
-        {"WindowsProgram", "MZ\x90", "/c/fibu/Lief-adr.exe", {kWine}, "/usr/bin/wine"},
-        {"NativeProgram", "\x7f" "ELF", "/c/fibu/Lief-adr.exe", {kWine}, ""},
-        // Not one byte past the head is read, though it would match.
-        {"ShorterThanTheMagic", std::string_view("MZ", 1), "x", {kWine}, ""},
-        {"Disabled", "MZ", "x", {"disabled\ninterpreter /usr/bin/wine\noffset 0\nmagic 4d5a\n"}, ""},
-        {"MagicAtAnOffset", "MZPE", "x", {"enabled\ninterpreter /pe\noffset 2\nmagic 5045\n"}, "/pe"},
-        {"MagicUnderAMask", "MZx", "x", {"enabled\ninterpreter /masked\noffset 0\nmagic 4d5a00\nmask ffff00\n"},
-         "/masked"},
-        {"ByExtension", "", "/c/fibu/Lief-adr.exe", {"enabled\ninterpreter /ext\nextension .exe\n"}, "/ext"},
-        {"OtherExtension", "", "/c/fibu/Lief-adr.com", {"enabled\ninterpreter /ext\nextension .exe\n"}, ""},
-        {"FirstMatchingEntry", "MZ", "x",
-         {"enabled\ninterpreter /elf\noffset 0\nmagic 7f454c46\n", kWine, "enabled\ninterpreter /later\nmagic 4d\n"},
-         "/usr/bin/wine"},
-    };
-    for (const auto& c : kCases) EXPECT_EQ(BinfmtInterpreter(c.head, c.program, c.entries), c.interpreter) << c.name;
+struct InterpreterCase {
+    const char* name;
+    std::string_view head;
+    const char* program;
+    std::vector<std::string> entries;
+    const char* interpreter;
+};
+
+const InterpreterCase kInterpreterCases[] = {
+    {"WindowsProgram", "MZ\x90", "/c/fibu/Lief-adr.exe", {kWine}, "/usr/bin/wine"},
+    {"NativeProgram", "\x7f" "ELF", "/c/fibu/Lief-adr.exe", {kWine}, ""},
+    // Not one byte past the head is read, though it would match.
+    {"ShorterThanTheMagic", std::string_view("MZ", 1), "x", {kWine}, ""},
+    {"Disabled", "MZ", "x", {"disabled\ninterpreter /usr/bin/wine\noffset 0\nmagic 4d5a\n"}, ""},
+    {"MagicAtAnOffset", "MZPE", "x", {"enabled\ninterpreter /pe\noffset 2\nmagic 5045\n"}, "/pe"},
+    {"MagicUnderAMask", "MZx", "x", {"enabled\ninterpreter /masked\noffset 0\nmagic 4d5a00\nmask ffff00\n"},
+     "/masked"},
+    {"ByExtension", "", "/c/fibu/Lief-adr.exe", {"enabled\ninterpreter /ext\nextension .exe\n"}, "/ext"},
+    {"OtherExtension", "", "/c/fibu/Lief-adr.com", {"enabled\ninterpreter /ext\nextension .exe\n"}, ""},
+    {"FirstMatchingEntry", "MZ", "x",
+     {"enabled\ninterpreter /elf\noffset 0\nmagic 7f454c46\n", kWine, "enabled\ninterpreter /later\nmagic 4d\n"},
+     "/usr/bin/wine"},
+};
+
+class Interpreter : public testing::TestWithParam<InterpreterCase> {};
+
+TEST_P(Interpreter, IsTheKernels) {
+    const InterpreterCase& c = GetParam();
+    EXPECT_EQ(BinfmtInterpreter(c.head, c.program, c.entries), c.interpreter);
 }
+
+INSTANTIATE_TEST_SUITE_P(WineKeeper, Interpreter, testing::ValuesIn(kInterpreterCases),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 // A kept process starts for a Windows program only, with the command
 // interpreter and nothing of this process but its input, and ends when the
