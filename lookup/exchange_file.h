@@ -50,20 +50,25 @@ private:
     std::string role_;
     std::filesystem::path nativePath_;  // the name in the system's own encoding
     NativeHandle handle_ = kNoHandle;
+    bool made_ = false;  // made by this run, rather than found in place (Windows)
 };
 
-// The request file and the response file of one lookup run, made new in
-// this order. Whatever an earlier run left at a name must be a plain file
-// and is removed; anything else there (a symbolic link, a folder, a named
-// pipe, a device; on Windows also a file with a second link) raises
-// kErrNotPlainFile and stays as it is, and so does what it leads to, and
-// the response file is not touched when the request file fails. Each file
-// is then created exclusively, readable and writable, for a started
-// program to inherit:
-// - on POSIX by the exchange helper (see exchange_helper.posix.h), with
-//   mode 0600, so that nobody but this user may open it;
-// - on Windows shared for reading only, so that no other process may
-//   write, rename or delete it while the run holds it.
+// The request file and the response file of one lookup run, taken in
+// this order; the response file is not touched when the request file
+// fails. Each is held, readable and writable, for a started program to
+// inherit.
+// - On POSIX the exchange helper (see exchange_helper.posix.h) makes both
+//   new, with mode 0600, so that nobody but this user may open them. A
+//   leftover plain file at a name is removed; anything else there (a
+//   symbolic link, a folder, a named pipe, a device) raises
+//   kErrNotPlainFile and stays as it is, and so does what it leads to.
+// - On Windows each is shared for reading only, so that no other process
+//   may write, rename or delete it while the run holds it. A file that
+//   stands at its name already (an administrator made it once on a shared
+//   server, where clerks may not create files in the folder) is opened as
+//   it is, checked and emptied; anything but a plain file with a single
+//   link raises kErrNotPlainFile and stays as it is. Where nothing stands,
+//   the file is created exclusively.
 class ExchangeFiles {
 public:
     ExchangeFiles(const std::string& requestPath, const std::string& responsePath);
@@ -71,7 +76,8 @@ public:
     // Deletes the request file, then the response file: each only the file
     // that this object made. A name that holds another file (another
     // program replaced it) raises kErrReplaced and deletes nothing more; a
-    // name that holds nothing is the system's error.
+    // name that holds nothing is the system's error. On Windows a file that
+    // stood there before the run is emptied instead, through the handle.
     void Remove();
 
     ExchangeFile request;

@@ -19,10 +19,10 @@ DWORD Chunk(std::size_t remaining) {
 // What stands in the file system instead of a plain file with a single
 // link, or "" for a plain file with a single link.
 std::string Oddity(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "eine Verknüpfung (ein Analysepunkt)";
+    if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "eine symbolische Verknüpfung oder Verzeichnisverbindung";
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "ein Ordner";
     if (::GetFileType(file) != FILE_TYPE_DISK) return "ein Gerät oder eine Pipe";
-    if (info.nNumberOfLinks != 1) return "eine Datei mit " + std::to_string(info.nNumberOfLinks) + " harten Links";
+    if (info.nNumberOfLinks != 1) return "eine Datei mit " + std::to_string(info.nNumberOfLinks) + " festen Verknüpfungen";
     return "";
 }
 
@@ -50,41 +50,55 @@ bool RenameAndDelete(HANDLE file, const std::wstring& name) {
            ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
-// Removes what an earlier run left at `name`, which must be a plain file
-// with a single link. It is opened as what it is, never what a link leads
-// to, and deleted through that handle, so what is deleted is what was
-// checked.
-void RemoveLeftover(const std::wstring& name, const std::string& role, const std::string& path) {
-    const UniqueHandle file(::CreateFileW(name.c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                          nullptr));
-    if (!file.valid()) {
-        const std::int32_t error = LastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return;
-        ThrowFileError(error, role, path, "geprüft");
-    }
+bool IsMissing(std::int32_t error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
+// Refuses what stands at the exchange file `role`'s name, open at `file`,
+// unless it is a plain file with a single link.
+void CheckPlainFile(HANDLE file, const std::string& role, const std::string& path) {
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!::GetFileInformationByHandle(file.get(), &info)) ThrowFileError(LastError(), role, path, "geprüft");
-    const std::string oddity = Oddity(file.get(), info);
+    if (!::GetFileInformationByHandle(file, &info)) ThrowFileError(LastError(), role, path, "geprüft");
+    const std::string oddity = Oddity(file, info);
     if (!oddity.empty()) ThrowNotPlainFile(role, path, oddity);
-    if (!RenameAndDelete(file.get(), name)) ThrowFileError(LastError(), role, path, "gelöscht");
 }
 
-// Makes the exchange file `role` at `name` new and returns its handle.
-HANDLE MakeNew(const std::wstring& name, const std::string& role, const std::string& path) {
-    RemoveLeftover(name, role, path);
-    // Shared for reading only: no other process may write, rename or delete
-    // the file while the run holds it. The lookup program inherits this
-    // very handle, and with it the same file object, to which sharing does
-    // not apply; a process that it leaves behind holding its copy cannot
-    // keep the run from deleting the file either, as the deletion goes
-    // through the run's own handle.
-    SECURITY_ATTRIBUTES security{sizeof security, nullptr, TRUE};
-    UniqueHandle file(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, &security,
+// Shared for reading only: no other process may write, rename or delete
+// the file while the run holds it. The lookup program inherits this very
+// handle, and with it the same file object, to which sharing does not
+// apply; a process that it leaves behind holding its copy cannot keep the
+// run from emptying or deleting the file either, as that goes through the
+// run's own handle.
+constexpr DWORD kShareMode = FILE_SHARE_READ;
+
+// Opens the exchange file `role` at `name` as it stands, the file itself
+// and never what a link leads to, checks it and empties it. An
+// administrator makes both files once on a shared server, where clerks
+// may write them but not create or delete anything in the folder. An
+// invalid handle when nothing stands at the name.
+UniqueHandle OpenExisting(const std::wstring& name, const std::string& role, const std::string& path) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    UniqueHandle file(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareMode, &inheritable,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
+                                    nullptr));
+    if (!file.valid()) {
+        const std::int32_t error = LastError();
+        if (IsMissing(error)) return {};
+        ThrowFileError(error, role, path, "geöffnet");
+    }
+    CheckPlainFile(file.get(), role, path);
+    // Whatever an earlier run or anybody else wrote into it goes: the
+    // lookup program reads the request alone, and the response is only
+    // what the lookup program writes.
+    if (!::SetEndOfFile(file.get())) ThrowFileError(LastError(), role, path, "geleert");
+    return file;
+}
+
+// Makes the exchange file `role` at `name` new, where nothing stood.
+UniqueHandle MakeNew(const std::wstring& name, const std::string& role, const std::string& path) {
+    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
+    UniqueHandle file(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareMode, &inheritable,
                                     CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) ThrowFileError(LastError(), role, path, "angelegt");
-    return file.release();
+    return file;
 }
 
 }  // namespace
@@ -95,15 +109,22 @@ ExchangeFile::ExchangeFile(const std::string& path, const char* role)
 ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& responsePath)
     : request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
     for (ExchangeFile* file : {&request, &response}) {
-        file->handle_ = MakeNew(file->nativePath_.native(), file->role_, file->path_);
+        const std::wstring& name = file->nativePath_.native();
+        UniqueHandle handle = OpenExisting(name, file->role_, file->path_);
+        file->made_ = !handle.valid();
+        if (file->made_) handle = MakeNew(name, file->role_, file->path_);
+        file->handle_ = handle.release();
     }
 }
 
 void ExchangeFiles::Remove() {
     for (const ExchangeFile* file : {&request, &response}) {
-        if (!RenameAndDelete(file->handle_, file->nativePath_.native())) {
-            ThrowFileError(LastError(), file->role_, file->path_, "gelöscht");
-        }
+        // A file that was there before the run stays, emptied: clerks of a
+        // shared server may not delete it, nor make it again.
+        const bool done = file->made_ ? RenameAndDelete(file->handle_, file->nativePath_.native())
+                                      : ::SetFilePointerEx(file->handle_, LARGE_INTEGER{}, nullptr, FILE_BEGIN) &&
+                                            ::SetEndOfFile(file->handle_);
+        if (!done) ThrowFileError(LastError(), file->role_, file->path_, file->made_ ? "gelöscht" : "geleert");
     }
 }
 

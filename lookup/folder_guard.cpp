@@ -53,51 +53,65 @@ bool IsRunsOwnFile(std::string_view name) {
     for (const std::string& exchange : {InFolderName(RequestFilePath()), InFolderName(ResponseFilePath())}) {
         if (SameName(name, exchange) || IsDeletionRename(name, exchange)) return true;
     }
-    return SameName(name, InFolderName(ProgramPath()));
+    return false;
+}
+
+constexpr const char* kReport = " Melden Sie den Fehler Ihrer IT-Betreuung.";
+
+std::string Whose(const std::string& owner) {
+    return owner.empty() ? "einem Konto, das sich nicht feststellen lässt" : "dem Konto " + Quoted(owner);
 }
 
 }  // namespace
 
-bool EntryMayStay(std::string_view name, EntryKind kind, std::string_view ownerSid,
-                  std::string_view folderOwnerSid) {
-    if (kind == EntryKind::kFile && IsRunsOwnFile(name)) return true;
+bool IsTrustedOwner(std::string_view ownerSid, std::string_view userSid) {
     if (ownerSid.empty()) return false;
-    return ownerSid == folderOwnerSid || std::ranges::find(kAdministrators, ownerSid) != kAdministrators.end();
+    return ownerSid == userSid || std::ranges::find(kAdministrators, ownerSid) != kAdministrators.end();
 }
 
-void ThrowForeignEntry(const std::string& path, const std::string& owner, SeenWhen when) {
-    const std::string whose = owner.empty() ? "einem Konto, das sich nicht feststellen lässt" : Quoted(owner);
-    constexpr const char* kReport =
-        " Melden Sie das Ihrer IT-Betreuung und starten Sie das Programm neu, wenn sie den Eintrag geprüft und "
-        "entfernt hat.";
+Verdict JudgeEntry(std::string_view name, EntryKind kind, std::string_view ownerSid, std::string_view userSid,
+                   std::uint32_t links) {
+    if (kind == EntryKind::kFile && IsRunsOwnFile(name)) return Verdict::kMayStay;
+    if (!IsTrustedOwner(ownerSid, userSid)) return Verdict::kForeignOwner;
+    return kind == EntryKind::kFile && links > 1 ? Verdict::kMoreLinks : Verdict::kMayStay;
+}
+
+void ThrowForeignEntry(const std::string& path, const std::string& owner, SeenWhen when, Verdict verdict) {
+    const std::string what = verdict == Verdict::kMoreLinks
+                                 ? "hat eine weitere feste Verknüpfung an anderer Stelle, über die ihn jemand "
+                                   "ändern könnte"
+                                 : "gehört weder der IT-Betreuung noch Ihnen, sondern " + Whose(owner);
     switch (when) {
         case SeenWhen::kBeforeStart:
-            throw Error(kErrForeignEntry, "Der Eintrag " + Quoted(path) +
-                                              " im Ordner des Suchprogramms gehört nicht einem Administrator, "
-                                              "sondern " + whose +
-                                              ". Das Suchprogramm könnte ihn laden und wird deshalb nicht gestartet; "
-                                              "gelöscht wird nichts." + kReport);
+            throw Error(kErrForeignEntry, "Der Eintrag " + Quoted(path) + " im Ordner des Suchprogramms " + what +
+                                              ". Das Suchprogramm könnte ihn laden und wird deshalb nicht "
+                                              "gestartet; gelöscht wird nichts." + kReport);
         case SeenWhen::kDuringRun:
             throw Error(kErrForeignEntry, "Während das Suchprogramm lief, ist in seinem Ordner der Eintrag " +
-                                              Quoted(path) + " erschienen, der nicht einem Administrator gehört, "
-                                              "sondern " + whose +
-                                              ". Das Suchprogramm könnte ihn geladen haben; die Adresse wird deshalb "
-                                              "nicht angezeigt." + kReport);
+                                              Quoted(path) + " erschienen. Er " + what +
+                                              ". Das Suchprogramm könnte ihn geladen haben; die Adresse wird "
+                                              "deshalb nicht angezeigt." + kReport);
         case SeenWhen::kCameAndWent:
             break;
     }
     throw Error(kErrForeignEntry, "Während das Suchprogramm lief, ist in seinem Ordner der Eintrag " + Quoted(path) +
                                       " erschienen und wieder verschwunden. Das Suchprogramm könnte ihn geladen "
-                                      "haben; die Adresse wird deshalb nicht angezeigt. Melden Sie das Ihrer "
-                                      "IT-Betreuung und starten Sie das Programm neu.");
+                                      "haben; die Adresse wird deshalb nicht angezeigt." + kReport);
+}
+
+void ThrowForeignFolder(const std::string& folder, const std::string& owner, bool isLink) {
+    const std::string what = isLink ? "ist eine symbolische Verknüpfung oder Verzeichnisverbindung"
+                                    : "gehört weder der IT-Betreuung noch Ihnen, sondern " + Whose(owner);
+    throw Error(kErrForeignEntry, "Der Ordner des Suchprogramms " + Quoted(folder) + " " + what +
+                                      ". Das Suchprogramm wird deshalb nicht gestartet; gelöscht wird nichts." +
+                                      kReport);
 }
 
 void ThrowWatchOverflow(const std::string& folder) {
     throw Error(kErrForeignEntry, "Während das Suchprogramm lief, hat sich in seinem Ordner " + Quoted(folder) +
                                       " so viel geändert, dass sich nicht prüfen lässt, ob ein fremder Eintrag "
                                       "dazukam. Das Suchprogramm könnte ihn geladen haben; die Adresse wird deshalb "
-                                      "nicht angezeigt. Melden Sie das Ihrer IT-Betreuung und starten Sie das "
-                                      "Programm neu.");
+                                      "nicht angezeigt." + kReport);
 }
 
 }  // namespace keil

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <set>
 #include <vector>
 
@@ -26,21 +27,69 @@ using FindHandle = std::unique_ptr<void, FindHandleClose>;
     ThrowSystemError(code, "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht geprüft werden");
 }
 
-// The owner of what `entry` is open at, as a SID string; "" when it cannot
-// be read.
-std::string OwnerSid(HANDLE entry) {
-    PSID owner = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(entry, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                          &descriptor) != ERROR_SUCCESS) {
-        return "";
+// The path `path` as Windows takes it verbatim ("\\?\c:\fibu"): a name
+// with a trailing dot or blank is then opened as itself rather than as the
+// name without them. Without a trailing backslash, so that it names the
+// folder itself.
+std::wstring Verbatim(const std::string& path) {
+    std::wstring wide = WideFromUtf8(path);
+    std::replace(wide.begin(), wide.end(), L'/', L'\\');
+    while (wide.size() > 1 && wide.back() == L'\\') wide.pop_back();
+    if (wide.starts_with(L"\\\\?\\")) return wide;
+    if (wide.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + wide.substr(2);
+    return L"\\\\?\\" + wide;
+}
+
+// The SID string of the user this program runs as.
+std::string CurrentUserSid(const std::string& folder) {
+    HANDLE raw = nullptr;
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) ThrowCannotCheck(LastError(), folder);
+    const UniqueHandle token(raw);
+    DWORD size = 0;
+    ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<std::byte> buffer(size);
+    if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
+        ThrowCannotCheck(LastError(), folder);
     }
-    const LocalMemory ownedDescriptor(descriptor, &::LocalFree);
     LPWSTR text = nullptr;
-    if (owner == nullptr || !::ConvertSidToStringSidW(owner, &text)) return "";
+    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
+        ThrowCannotCheck(LastError(), folder);
+    }
     const LocalMemory ownedText(text, &::LocalFree);
     return Utf8FromWide(text);
 }
+
+// What the guard needs to know of an entry that it opened.
+struct EntryFacts {
+    std::string ownerSid;  // "" when it cannot be read
+    DWORD attributes = 0;
+    DWORD links = 1;
+};
+
+// The facts of what `entry` is open at; an invalid handle, or one whose
+// facts cannot be read, gives no owner, so that the entry is refused.
+EntryFacts Facts(const UniqueHandle& entry) {
+    EntryFacts facts;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!entry.valid() || !::GetFileInformationByHandle(entry.get(), &info)) return facts;
+    facts.attributes = info.dwFileAttributes;
+    facts.links = info.nNumberOfLinks;
+    PSID owner = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    if (::GetSecurityInfo(entry.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
+                          nullptr, &descriptor) != ERROR_SUCCESS) {
+        return facts;
+    }
+    const LocalMemory ownedDescriptor(descriptor, &::LocalFree);
+    LPWSTR text = nullptr;
+    if (owner == nullptr || !::ConvertSidToStringSidW(owner, &text)) return facts;
+    const LocalMemory ownedText(text, &::LocalFree);
+    facts.ownerSid = Utf8FromWide(text);
+    return facts;
+}
+
+bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
+bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
 
 // The account that `sid` names, "DOMAIN\name", for the message; the SID
 // string itself when the account cannot be found.
@@ -55,8 +104,8 @@ std::string AccountName(const std::string& sid) {
     return Utf8FromWide(domainSize > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
 }
 
-// Opens the entry at `path` as what it is, never what a link leads to, to
-// read its attributes and owner.
+// Opens the entry at the verbatim path `path` as what it is, never what a
+// link leads to, to read its attributes and owner.
 UniqueHandle OpenEntry(const std::wstring& path) {
     return UniqueHandle(::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
@@ -69,8 +118,8 @@ bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == E
 
 struct FolderGuard::Watch {
     std::string folder;
-    std::wstring nativeFolder;
-    std::string folderOwner;
+    std::wstring nativeFolder;  // verbatim, without the trailing backslash
+    std::string userSid;
     UniqueHandle directory;
     UniqueHandle event;
     OVERLAPPED overlapped{};
@@ -79,14 +128,22 @@ struct FolderGuard::Watch {
     bool overflowed = false;
     std::set<std::wstring> appeared;
 
-    explicit Watch(const std::string& path) : folder(path), nativeFolder(WideFromUtf8(path)) {
-        directory = UniqueHandle(::CreateFileW(nativeFolder.c_str(), FILE_LIST_DIRECTORY | READ_CONTROL,
-                                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED,
-                                               nullptr));
-        if (!directory.valid()) ThrowCannotCheck(LastError(), folder);
-        folderOwner = OwnerSid(directory.get());
-        if (folderOwner.empty()) ThrowCannotCheck(LastError(), folder);
+    // The folder itself, opened as what it is, must be a folder of an
+    // administrator's or this user's, not a link to somewhere else.
+    explicit Watch(const std::string& path)
+        : folder(path), nativeFolder(Verbatim(path)), userSid(CurrentUserSid(path)) {
+        directory = UniqueHandle(::CreateFileW(
+            nativeFolder.c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
+            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!directory.valid()) {
+            ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) +
+                                              " kann nicht geöffnet werden");
+        }
+        const EntryFacts facts = Facts(directory);
+        if (facts.ownerSid.empty()) ThrowCannotCheck(LastError(), folder);
+        if (IsLink(facts.attributes)) ThrowForeignFolder(folder, "", true);
+        if (!IsTrustedOwner(facts.ownerSid, userSid)) ThrowForeignFolder(folder, AccountName(facts.ownerSid), false);
         event = UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
         if (!event.valid()) ThrowCannotCheck(LastError(), folder);
         Listen();
@@ -151,20 +208,24 @@ struct FolderGuard::Watch {
     }
 
     // Raises kErrForeignEntry unless the entry `name` in the folder, open
-    // at `entry`, may stay.
-    void Judge(const std::wstring& name, HANDLE entry, bool isFolder, SeenWhen when) const {
-        const std::string owner = OwnerSid(entry);
+    // at `entry` (invalid when it could not be opened), may stay. Returns
+    // its facts.
+    EntryFacts Judge(const std::wstring& name, const UniqueHandle& entry, SeenWhen when) const {
+        const EntryFacts facts = Facts(entry);
         const std::string utf8Name = Utf8FromWide(name);
-        if (!EntryMayStay(utf8Name, isFolder ? EntryKind::kFolder : EntryKind::kFile, owner, folderOwner)) {
-            ThrowForeignEntry(folder + utf8Name, AccountName(owner), when);
+        const Verdict verdict = JudgeEntry(utf8Name, IsFolder(facts.attributes) ? EntryKind::kFolder : EntryKind::kFile,
+                                           facts.ownerSid, userSid, facts.links);
+        if (verdict != Verdict::kMayStay) {
+            ThrowForeignEntry(folder + utf8Name, AccountName(facts.ownerSid), when, verdict);
         }
+        return facts;
     }
 
     // Looks at every entry of the folder `relative` (ending with a
     // backslash, or "" for the lookup folder) and below, not into links.
     void CheckAll(const std::wstring& relative) const {
         WIN32_FIND_DATAW found{};
-        const std::wstring pattern = nativeFolder + relative + L"*";
+        const std::wstring pattern = nativeFolder + L"\\" + relative + L"*";
         const FindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
                                                  nullptr, FIND_FIRST_EX_LARGE_FETCH));
         if (find.get() == INVALID_HANDLE_VALUE) {
@@ -176,13 +237,13 @@ struct FolderGuard::Watch {
             const std::wstring leaf = found.cFileName;
             if (leaf == L"." || leaf == L"..") continue;
             const std::wstring name = relative + leaf;
-            const UniqueHandle entry = OpenEntry(nativeFolder + name);
+            const UniqueHandle entry = OpenEntry(nativeFolder + L"\\" + name);
             // An entry that went since the listing is no longer there to
-            // load; one that came meanwhile, the watch has seen.
+            // load; one that came meanwhile, the watch has seen. Any other
+            // failure to open it leaves its owner unknown, and it is refused.
             if (!entry.valid() && IsMissing(::GetLastError())) continue;
-            const bool isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            Judge(name, entry.get(), isFolder, SeenWhen::kBeforeStart);
-            if (isFolder && (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) CheckAll(name + L"\\");
+            const EntryFacts facts = Judge(name, entry, SeenWhen::kBeforeStart);
+            if (IsFolder(facts.attributes) && !IsLink(facts.attributes)) CheckAll(name + L"\\");
         } while (::FindNextFileW(find.get(), &found));
         if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative));
     }
@@ -198,20 +259,17 @@ void FolderGuard::CheckNothingAppeared() {
     watch_->Drain();
     if (watch_->overflowed) ThrowWatchOverflow(watch_->folder);
     for (const std::wstring& name : watch_->appeared) {
-        const UniqueHandle entry = OpenEntry(watch_->nativeFolder + name);
+        const UniqueHandle entry = OpenEntry(watch_->nativeFolder + L"\\" + name);
         if (!entry.valid() && IsMissing(::GetLastError())) {
             // Gone again: whatever it was, the lookup program may have
             // loaded it.
             const std::string utf8Name = Utf8FromWide(name);
-            if (!EntryMayStay(utf8Name, EntryKind::kFile, "", watch_->folderOwner)) {
+            if (JudgeEntry(utf8Name, EntryKind::kFile, "", watch_->userSid, 1) != Verdict::kMayStay) {
                 ThrowForeignEntry(watch_->folder + utf8Name, "", SeenWhen::kCameAndWent);
             }
             continue;
         }
-        BY_HANDLE_FILE_INFORMATION info{};
-        const bool isFolder = ::GetFileInformationByHandle(entry.get(), &info) &&
-                              (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        watch_->Judge(name, entry.get(), isFolder, SeenWhen::kDuringRun);
+        watch_->Judge(name, entry, SeenWhen::kDuringRun);
     }
 }
 

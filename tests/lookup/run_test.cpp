@@ -61,19 +61,23 @@ void PlantInFolder(const std::string& name) {
     fs::rename(PreparedAbove(), InFolder(name));
 }
 
+void LeaveFilesOfAnotherUser() {
+    WriteFileBytes(RequestFilePath(), "adr\r2 und mehr");
+    WriteFileBytes(ResponseFilePath(), SampleScreen("Alte Firma") + SampleScreen("Alte Firma"));
+    GiveToAnotherUser(RequestFilePath());
+    GiveToAnotherUser(ResponseFilePath());
+}
+
 const Scenario kScenarios[] = {
     {.name = "Record1"},
-    // Both exchange files are made new, whoever left them: a lookup program
-    // of an earlier run may still write into the response file it was
-    // given, and the lookup program reads the request alone. The fake
-    // reports that it was given new files of this user's, mode 0600 on
-    // POSIX.
-    {.name = "LeftoversOfAnotherUser", .prepare = [] {
-         WriteFileBytes(RequestFilePath(), "adr\r2 und mehr");
-         WriteFileBytes(ResponseFilePath(), SampleScreen("Alte Firma") + SampleScreen("Alte Firma"));
-         GiveToAnotherUser(RequestFilePath());
-         GiveToAnotherUser(ResponseFilePath());
-     }},
+    // Whoever left the exchange files, the lookup program reads the request
+    // alone and the response is only what it writes: POSIX makes both new,
+    // mode 0600, and removes them after the run; Windows takes both as they
+    // stand (an administrator makes them once on a shared server, where
+    // clerks may not create files), empties them and leaves them empty.
+    {.name = "LeftoversOfAnotherUser", .prepare = &LeaveFilesOfAnotherUser, .only = kPosixOnly},
+    {.name = "LeftoversOfAnotherUser", .prepare = &LeaveFilesOfAnotherUser, .left = kInAndOut,
+     .only = kWindowsOnly},
     // A colleague's program tampers with the exchange files by their names
     // during the run. What the lookup program read and wrote is shown,
     // never the forgery: Windows refuses her a write or rename (sharing
@@ -142,18 +146,34 @@ const Scenario kScenarios[] = {
          WriteFileBytes(RequestFilePath(), "alt");
      },
      .error = kErrForeignEntry, .shown = kNothing, .left = kIn, .started = false,
-     .named = "„c:\\fibu\\planted.dll“ im Ordner des Suchprogramms gehört nicht einem Administrator, sondern "
-              "„NT AUTHORITY\\ANONYMOUS LOGON“.",
+     .named = "„c:\\fibu\\planted.dll“ im Ordner des Suchprogramms gehört weder der IT-Betreuung noch Ihnen, "
+              "sondern dem Konto „NT AUTHORITY\\ANONYMOUS LOGON“.",
      .only = kWindowsOnly},
     {.name = "ForeignFileBelow", .prepare = [] { PlantInFolder("sub\\planted.dll"); }, .error = kErrForeignEntry,
      .shown = kNothing, .started = false, .named = "sub\\planted.dll“", .only = kWindowsOnly},
     {.name = "ForeignManifestOfTheProgram", .prepare = [] { PlantInFolder("Lief-adr.exe.manifest"); },
      .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "Lief-adr.exe.manifest“",
      .only = kWindowsOnly},
+    // The lookup program, the folder itself, a file with a second link and a
+    // name that Windows would take for another are judged like every entry;
+    // one that cannot be opened is refused.
+    {.name = "ProgramOfAnotherUser", .prepare = [] { GiveToAnotherUser(ProgramPath()); }, .error = kErrForeignEntry,
+     .shown = kNothing, .started = false, .named = "Lief-adr.exe“ im Ordner", .only = kWindowsOnly},
+    {.name = "FolderOfAnotherUser", .prepare = [] { GiveToAnotherUser(FibuDir()); }, .error = kErrForeignEntry,
+     .shown = kNothing, .started = false, .named = "Der Ordner des Suchprogramms „c:\\fibu\\“ gehört weder",
+     .only = kWindowsOnly},
+    {.name = "OwnFileWithASecondLink", .prepare = [] { fs::create_hard_link(OutsideFile(), InFolder("planted.dll")); },
+     .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "planted.dll“ im Ordner des "
+     "Suchprogramms hat eine weitere feste Verknüpfung", .only = kWindowsOnly},
+    {.name = "ForeignFileWithATrailingDot", .prepare = [] { fs::rename(PreparedAbove(), VerbatimPath(InFolder("x.dll."))); },
+     .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "x.dll.“", .only = kWindowsOnly},
+    {.name = "EntryThatCannotBeOpened", .prepare = [] { MakeUnopenableEntry(InFolder("socket")); },
+     .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "einem Konto, das sich nicht "
+     "feststellen lässt", .only = kWindowsOnly},
     // Moved in while the lookup program runs: its block is not shown.
     {.name = "ForeignFileMovedInDuringTheRun", .mode = "move-in planted.dll\nsleep-ms 300",
      .prepare = [] { PreparedAbove(); }, .error = kErrForeignEntry, .shown = kNothing, .left = kInAndOut,
-     .named = "planted.dll“ erschienen, der", .only = kWindowsOnly},
+     .named = "planted.dll“ erschienen. Er gehört", .only = kWindowsOnly},
     {.name = "ForeignFileCameAndWentDuringTheRun", .mode = "move-in planted.dll\nsleep-ms 300\nmove-out planted.dll",
      .prepare = [] { PreparedAbove(); }, .error = kErrForeignEntry, .shown = kNothing, .left = kInAndOut,
      .named = "planted.dll“ erschienen und wieder verschwunden", .only = kWindowsOnly},
@@ -208,6 +228,10 @@ TEST_P(Run, Scenario) {
     EXPECT_EQ(window.log, s.error == 0 ? kCompleteRun : s.shown ? kShownThenFailed : kFailedRun);
     EXPECT_EQ(FileExists(RequestFilePath()), (s.left & kIn) != 0);
     EXPECT_EQ(FileExists(ResponseFilePath()), (s.left & kOut) != 0);
+    // What a run that ended well leaves behind holds nothing.
+    if (s.error == 0) {
+        EXPECT_EQ(ReadFileBytes(RequestFilePath()) + ReadFileBytes(ResponseFilePath()), "");
+    }
     EXPECT_EQ(FileExists(InFolder("fake-report.txt")), s.started);
     if (s.started) {
         EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r1");

@@ -33,7 +33,13 @@ inline bool FileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
-inline void RemoveFolder() { std::filesystem::remove_all(FibuDir()); }
+// `path` as the system takes it verbatim, for names that Windows would
+// otherwise shorten (a trailing dot or blank); unchanged on POSIX.
+std::string VerbatimPath(const std::string& path);
+
+// Removes the lookup folder and all in it, entries that the platform
+// cannot open included.
+void RemoveFolder();
 
 // A file beside the lookup folder, which no lookup may touch.
 inline std::string OutsideFile() {
@@ -112,6 +118,9 @@ void InterruptThisProcessOften(bool on);
 // Makes a named pipe at `path`, where the platform has them in its file
 // system.
 void MakeNamedPipe(const std::string& path);
+// Makes an entry at `path` that shows in its folder but cannot be opened,
+// where the platform has such entries and cares (Windows under Wine).
+void MakeUnopenableEntry(const std::string& path);
 // Makes the file at `path` readable by all and, where this process may give
 // it away (root on POSIX), another user's.
 void GiveToAnotherUser(const std::string& path);

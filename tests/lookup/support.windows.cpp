@@ -71,44 +71,86 @@ void InterruptThisProcessOften(bool) {}
 // Named pipes live outside the file system here.
 void MakeNamedPipe(const std::string&) {}
 
-// Under Wine a file of another Unix user belongs to the Anonymous SID
-// (S-1-5-7): Wine's own Unix path for the file, then the Unix chown, which
-// Wine starts like any program but without a process to wait for, so the
-// owner is read until it changed. (Windows would need the restore
-// privilege to give a file another owner.)
-void GiveToAnotherUser(const std::string& path) {
+namespace {
+
+// Starts the Unix program `program` with `arguments` and then the Unix path
+// of `path`, as Wine starts a Unix program: without a process to wait for.
+// Returns once `done` holds, read every 25 ms.
+void RunUnixProgram(const std::wstring& program, const std::wstring& arguments, const std::string& path,
+                    bool (*done)(const std::wstring& path)) {
     using UnixFileName = char*(CDECL*)(LPCWSTR);
     const auto unixFileName = reinterpret_cast<UnixFileName>(
         reinterpret_cast<void*>(::GetProcAddress(::GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
     if (unixFileName == nullptr) throw std::runtime_error("not Wine");
-    char* unixPath = unixFileName(std::filesystem::path(path).wstring().c_str());
+    const std::wstring windowsPath = std::filesystem::path(path).wstring();
+    char* unixPath = unixFileName(windowsPath.c_str());
     if (unixPath == nullptr) throw std::runtime_error("no Unix path for " + path);
-    std::wstring command = L"chown nobody \"" + std::filesystem::path(unixPath).wstring() + L"\"";
+    std::wstring command = program + L" " + arguments + L" \"" + std::filesystem::path(unixPath).wstring() + L"\"";
     ::HeapFree(::GetProcessHeap(), 0, unixPath);
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};
-    if (!::CreateProcessW(L"Z:\\usr\\bin\\chown", command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+    if (!::CreateProcessW((L"Z:" + program).c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                           &startup, &process)) {
-        throw std::runtime_error("chown did not start");
+        throw std::runtime_error("a Unix program did not start");
     }
     ::CloseHandle(process.hThread);
     ::CloseHandle(process.hProcess);
     for (int i = 0; i < 400; ++i) {
-        PSID owner = nullptr;
-        PSECURITY_DESCRIPTOR descriptor = nullptr;
-        if (::GetNamedSecurityInfoW(std::filesystem::path(path).wstring().c_str(), SE_FILE_OBJECT,
-                                    OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr, nullptr,
-                                    &descriptor) == ERROR_SUCCESS) {
-            LPWSTR text = nullptr;
-            const bool given = ::ConvertSidToStringSidW(owner, &text) && std::wstring(text) == L"S-1-5-7";
-            ::LocalFree(text);
-            ::LocalFree(descriptor);
-            if (given) return;
-        }
+        if (done(windowsPath)) return;
         ::Sleep(25);
     }
-    throw std::runtime_error(path + " did not go to another user");
+    throw std::runtime_error("a Unix program did not do its work on " + path);
+}
+
+}  // namespace
+
+// Under Wine a file of another Unix user belongs to the Anonymous SID
+// (S-1-5-7). (Windows would need the restore privilege to give a file
+// another owner.)
+void GiveToAnotherUser(const std::string& path) {
+    RunUnixProgram(L"/usr/bin/chown", L"nobody", path, [](const std::wstring& windowsPath) {
+        PSID owner = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (::GetNamedSecurityInfoW(windowsPath.c_str(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr,
+                                    nullptr, nullptr, &descriptor) != ERROR_SUCCESS) {
+            return false;
+        }
+        LPWSTR text = nullptr;
+        const bool given = ::ConvertSidToStringSidW(owner, &text) && std::wstring(text) == L"S-1-5-7";
+        ::LocalFree(text);
+        ::LocalFree(descriptor);
+        return given;
+    });
+}
+
+// Without a trailing backslash, which a verbatim path may not have.
+std::string VerbatimPath(const std::string& path) {
+    return "\\\\?\\" + (path.ends_with('\\') ? path.substr(0, path.size() - 1) : path);
+}
+
+// Whether the folder lists the entry at `path`, whether or not it opens.
+bool Listed(const std::wstring& path) {
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = ::FindFirstFileW(path.c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    ::FindClose(find);
+    return true;
+}
+
+// A Unix socket: it shows in the folder, and Wine can neither open nor
+// delete it.
+void MakeUnopenableEntry(const std::string& path) {
+    RunUnixProgram(L"/usr/bin/python3", L"-c \"import socket, sys; socket.socket(socket.AF_UNIX).bind(sys.argv[1])\"",
+                   path, &Listed);
+}
+
+// By Unix rm, which removes what Wine cannot open, and names with a
+// trailing dot too.
+void RemoveFolder() {
+    const std::string folder = FibuDir().substr(0, FibuDir().size() - 1);
+    if (!Listed(std::filesystem::path(folder).wstring())) return;
+    RunUnixProgram(L"/bin/rm", L"-rf", folder, [](const std::wstring& path) { return !Listed(path); });
 }
 
 }  // namespace keil::test
