@@ -21,12 +21,25 @@ cleanup() {
   groupdel "$group" 2> /dev/null || true
   rm -rf "$stage" "$scratch"
 }
+# Refuses before it sets the clean-up: the stage may only be one that an
+# earlier run of this test left (it carries the mark), and the user, the
+# group and the scratch folder must be new.
+mark=.made-by-keilbrecher-setgid-test
+if [ -e "$stage" ] && [ ! -e "$stage/$mark" ]; then
+  echo "FAIL: $stage exists and is not this test's; not touched"
+  exit 1
+fi
+if [ -e "$scratch" ] || getent passwd "$user" > /dev/null || getent group "$group" > /dev/null; then
+  echo "FAIL: $scratch, the user $user or the group $group exists already; not touched"
+  exit 1
+fi
 trap cleanup EXIT
 groupadd "$group"
 useradd --no-create-home --shell /usr/sbin/nologin "$user"
 
 rm -rf "$stage"
 mkdir -m 0755 "$stage"
+touch "$stage/$mark"
 install -o root -g "$group" -m 2755 "$helper" "$stage/keilbrecher-exchange"
 install -d -o root -g "$group" -m 0775 "$stage/fibu"
 install -o root -g root -m 0755 "$demo" "$stage/fibu/Lief-adr.exe"

@@ -12,7 +12,7 @@
 set -euo pipefail
 deb=$1 readme=$2
 helper=/usr/libexec/keilbrecher/keilbrecher-exchange
-clerk=kbmove$$
+clerk=kbmove$$ other=kbprim$$
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 pass() { echo "ok: $*"; }
@@ -21,15 +21,32 @@ cleanup() {
   rm -rf /c/fibu
   rmdir /c 2> /dev/null || true
   userdel "$clerk" 2> /dev/null || true
+  userdel "$other" 2> /dev/null || true
   groupdel fibu 2> /dev/null || true
+  groupdel keilbrecher 2> /dev/null || true
 }
-trap cleanup EXIT
+# Refuses before it sets the clean-up, which removes the folder, the groups
+# fibu and keilbrecher, the users and the package: none of them may be
+# there already.
 [ ! -e /c/fibu ] || { echo "FAIL: /c/fibu exists already; not touched"; exit 1; }
+for group in fibu keilbrecher; do
+  ! getent group "$group" > /dev/null || { echo "FAIL: the group $group exists already; not touched"; exit 1; }
+done
+for user in "$clerk" "$other"; do
+  ! getent passwd "$user" > /dev/null || { echo "FAIL: the user $user exists already; not touched"; exit 1; }
+done
+! dpkg-query -W -f='${Status}' keilbrecher 2> /dev/null | grep -q "ok installed" ||
+  { echo "FAIL: keilbrecher is installed already; not touched"; exit 1; }
+trap cleanup EXIT
 
 # The old set-up, by the lines the README gave for it.
 groupadd fibu
 useradd --no-create-home --shell /usr/sbin/nologin "$clerk"
 usermod -a -G fibu "$clerk"
+# A clerk whose primary group is fibu, and who was also put into a group
+# keilbrecher that an admin made before the package.
+groupadd keilbrecher
+useradd --no-create-home --shell /usr/sbin/nologin -g fibu -G keilbrecher "$other"
 mkdir -p /c/fibu
 chown root:fibu /c/fibu
 chmod 2770 /c/fibu
@@ -39,10 +56,11 @@ chattr +i /c/fibu/Lief-adr.exe
 runuser -u "$clerk" -- sh -c 'cp /bin/true /c/fibu/shcore.dll && mkdir /c/fibu/sub && cp /bin/true /c/fibu/sub/x.dll'
 
 out=$(apt-get install -y -q "./$deb" 2>&1)
-if grep -q "Die Gruppe fibu hat noch Mitglieder ($clerk)" <<<"$out"; then
-  pass "the package warns of the old group's members"
+if grep -q "Die Gruppe fibu hat noch Mitglieder ($clerk,$other)" <<<"$out" &&
+  grep -q "Die Gruppe keilbrecher hat Mitglieder ($other)" <<<"$out"; then
+  pass "the package warns of the old group's members, by either group, and of the helper group's"
 else
-  fail "no warning of the old group: $out"
+  fail "no warning of the groups' members: $out"
 fi
 [ "$(stat -c '%a %U %G' "$helper")" = "2755 root keilbrecher" ] && pass "the helper is root:keilbrecher 2755" ||
   fail "the helper is $(stat -c '%a %U %G' "$helper")"
