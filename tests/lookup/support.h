@@ -33,10 +33,6 @@ inline bool FileExists(const std::string& path) {
     return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
 }
 
-// `path` as the system takes it verbatim, for names that Windows would
-// otherwise shorten (a trailing dot or blank); unchanged on POSIX.
-std::string VerbatimPath(const std::string& path);
-
 // Removes the lookup folder and all in it, entries that the platform
 // cannot open included.
 void RemoveFolder();

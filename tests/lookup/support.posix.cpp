@@ -107,8 +107,6 @@ void MakeNamedPipe(const std::string& path) { ::mkfifo(path.c_str(), 0666); }
 
 void MakeUnopenableEntry(const std::string&) {}
 
-std::string VerbatimPath(const std::string& path) { return path; }
-
 void RemoveFolder() { std::filesystem::remove_all(FibuDir()); }
 
 void GiveToAnotherUser(const std::string& path) {

@@ -124,11 +124,6 @@ void GiveToAnotherUser(const std::string& path) {
     });
 }
 
-// Without a trailing backslash, which a verbatim path may not have.
-std::string VerbatimPath(const std::string& path) {
-    return "\\\\?\\" + (path.ends_with('\\') ? path.substr(0, path.size() - 1) : path);
-}
-
 // Whether the folder lists the entry at `path`, whether or not it opens.
 bool Listed(const std::wstring& path) {
     WIN32_FIND_DATAW found{};
