@@ -23,7 +23,7 @@ std::wstring FolderLockName(const std::string& folder) {
 // A named mutex. Whoever creates it, every user of the machine may wait on
 // it and release it; the default security would lock out the users who did
 // not create it.
-FolderLock::FolderLock(const std::string& folder) {
+FolderLock::FolderLock(const std::string& folder, std::chrono::milliseconds patience) {
     constexpr wchar_t kEveryoneMayWaitAndRelease[] = L"D:(A;;0x00100001;;;WD)";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!::ConvertStringSecurityDescriptorToSecurityDescriptorW(kEveryoneMayWaitAndRelease, SDDL_REVISION_1,
@@ -42,8 +42,10 @@ FolderLock::FolderLock(const std::string& folder) {
         }
         ThrowSystemError(LastError(), "Die Sperre für den Ordner des Suchprogramms " + Quoted(folder) + " kann nicht angelegt werden");
     }
-    // An abandoned mutex was held by a copy that died: it is ours now.
-    const DWORD waited = ::WaitForSingleObject(mutex.get(), INFINITE);
+    // An abandoned mutex was held by a copy that died: it is ours now. A
+    // mutex does not tell who holds it.
+    const DWORD waited = ::WaitForSingleObject(mutex.get(), static_cast<DWORD>(patience.count()));
+    if (waited == WAIT_TIMEOUT) ThrowLockHeld(folder, "", Utf8FromWide(FolderLockName(folder)));
     if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
         ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
     }

@@ -59,6 +59,16 @@ void ThrowLockTaken(const std::string& folder, const std::string& name) {
                     Quoted(name) + " belegt. Starten Sie das Programm danach neu.");
 }
 
+void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name) {
+    throw Error(kErrLockHeld,
+                "Eine andere Suche hält den Ordner des Suchprogramms " + Quoted(folder) +
+                    " seit über einer Minute belegt" + (holder.empty() ? "" : " (" + holder + ")") +
+                    ". Solange sucht niemand sonst auf diesem Rechner. Melden Sie den Fehler Ihrer IT-Betreuung." +
+                    (name.empty() ? ""
+                                  : " Welches Programm die Sperre hält, zeigt ihr eine Suche nach offenen Handles "
+                                    "mit dem Namen " + Quoted(name) + "."));
+}
+
 void ThrowResponseTooLarge(const std::string& path, long long size) {
     throw Error(kErrResponseTooLarge, "Die " + std::string(kResponseRole) + " " + Quoted(path) + " ist mit " +
                                           std::to_string(size) + " Bytes 2 GiB oder größer und wird nicht " +

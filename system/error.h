@@ -36,6 +36,7 @@ enum ErrorNumber : std::int32_t {
     kErrExchangeHelper = 0x20000009,
     kErrForeignEntry = 0x2000000A,
     kErrLockTaken = 0x2000000B,
+    kErrLockHeld = 0x2000000C,
 };
 
 // The text of an allocation that failed outside the program's own checks.
@@ -67,6 +68,12 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // Another program made the name `name` of the lock for the lookup folder
 // `folder` first, as an object that this program may not wait on (Windows).
 [[noreturn]] void ThrowLockTaken(const std::string& folder, const std::string& name);
+
+// Another run has held the lock for the lookup folder `folder` for longer
+// than a run waits: `holder` names it where the system tells ("" where it
+// does not), `name` is the lock's name where a handle search finds it
+// (Windows).
+[[noreturn]] void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name);
 
 // The response file at `path` is `size` bytes, 2 GiB or more; or it held
 // fewer bytes than its size promised.

@@ -1,8 +1,12 @@
-// What only Windows shows: the folder lock's name taken by somebody else.
+// What only Windows shows: the folder lock's name taken by somebody else,
+// or held too long.
 
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "error.h"
+#include "folder_lock.h"
 #include "folder_lock.windows.h"
 #include "support.h"
 #include "windows_support.windows.h"
@@ -47,6 +51,32 @@ TEST_P(Squat, IsNamedInTheError) {
         EXPECT_NE(std::string(e.text()).find("Ein anderes Programm hält die Sperre"), std::string::npos) << e.text();
     }
     EXPECT_FALSE(FileExists(InFolder("fake-report.txt")));
+}
+
+// Another thread holds the lock: the wait ends with the error that tells how
+// to find the holder.
+TEST(Lock, HeldTooLongIsNamed) {
+    PrepareFolder();
+    const std::wstring name = FolderLockName(FibuDir());
+    const UniqueHandle release(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    const UniqueHandle taken(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::thread holder([&] {
+        const UniqueHandle mutex(::CreateMutexW(nullptr, TRUE, name.c_str()));
+        ::SetEvent(taken.get());
+        ::WaitForSingleObject(release.get(), INFINITE);
+        ::ReleaseMutex(mutex.get());
+    });
+    ::WaitForSingleObject(taken.get(), INFINITE);
+    try {
+        const FolderLock lock(FibuDir(), std::chrono::milliseconds(200));
+        ADD_FAILURE() << "locked";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), kErrLockHeld);
+        EXPECT_NE(std::string(e.text()).find("offenen Handles mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."),
+                  std::string::npos) << e.text();
+    }
+    ::SetEvent(release.get());
+    holder.join();
 }
 
 INSTANTIATE_TEST_SUITE_P(Lock, Squat, testing::ValuesIn(kSquatCases),
