@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
 # The Debian package over the shared folder's old set-up, as an admin meets
-# it: the group fibu with a clerk in it, the folder 2770 with a default ACL,
-# the lookup program immutable, and files the clerk placed there. The
-# package installs (and warns of the old group's members), the README's
-# moving lines run as written, and then the clerk can place nothing in the
-# folder while the installed helper makes and removes her exchange files;
-# the installed window shows; the package purges cleanly. Removes its own
-# user, group and folder.
+# it: the group fibu with clerks in it, the folder 2770 with a default ACL,
+# the lookup program immutable, and files a clerk placed there, one of them
+# a file of root's that she renamed, and one that she makes through a
+# descriptor of the folder kept open while the move runs. The package
+# installs (and warns of the groups' members), the README's moving lines
+# run as written, and then the new folder holds nothing of hers, she can
+# place nothing in it, and the installed helper makes and removes her
+# exchange files; the installed window shows; the package purges cleanly.
+# Removes its own users, groups and folders.
 # Runs as root.
 # usage: linux_setup.sh DEB README
 set -euo pipefail
 deb=$1 readme=$2
 helper=/usr/libexec/keilbrecher/keilbrecher-exchange
 clerk=kbmove$$ other=kbprim$$
+ready=/tmp/kbready$$ go=/tmp/kbgo$$
 status=0
 fail() { echo "FAIL: $*"; status=1; }
 pass() { echo "ok: $*"; }
 cleanup() {
   chattr -i /c/fibu/Lief-adr.exe 2> /dev/null || true
-  rm -rf /c/fibu
+  rm -rf /c/fibu /c/fibu.alt "$ready" "$go" "${media:-}"
   rmdir /c 2> /dev/null || true
   userdel "$clerk" 2> /dev/null || true
   userdel "$other" 2> /dev/null || true
@@ -28,7 +31,9 @@ cleanup() {
 # Refuses before it sets the clean-up, which removes the folder, the groups
 # fibu and keilbrecher, the users and the package: none of them may be
 # there already.
-[ ! -e /c/fibu ] || { echo "FAIL: /c/fibu exists already; not touched"; exit 1; }
+for path in /c/fibu /c/fibu.alt "$ready" "$go"; do
+  [ ! -e "$path" ] || { echo "FAIL: $path exists already; not touched"; exit 1; }
+done
 for group in fibu keilbrecher; do
   ! getent group "$group" > /dev/null || { echo "FAIL: the group $group exists already; not touched"; exit 1; }
 done
@@ -53,7 +58,15 @@ chmod 2770 /c/fibu
 setfacl -m d:u::rwx,d:g::rwx,d:o::--- /c/fibu
 install -o root -g root -m 0755 /bin/true /c/fibu/Lief-adr.exe
 chattr +i /c/fibu/Lief-adr.exe
-runuser -u "$clerk" -- sh -c 'cp /bin/true /c/fibu/shcore.dll && mkdir /c/fibu/sub && cp /bin/true /c/fibu/sub/x.dll'
+install -o root -g root -m 0644 /etc/hostname /c/fibu/daten.dat
+runuser -u "$clerk" -- sh -c 'cp /bin/true /c/fibu/shcore.dll && mkdir /c/fibu/sub && cp /bin/true /c/fibu/sub/x.dll &&
+  mv /c/fibu/daten.dat /c/fibu/version.dll'
+# She keeps the folder open (as her current folder) and creates a file
+# through it once the move has run.
+mkfifo -m 0666 "$go"
+runuser -u "$clerk" -- sh -c "cd /c/fibu && : > $ready && read _ < $go && cp /bin/true kept.dll" 2> /dev/null &
+kept=$!
+for _ in $(seq 100); do [ -e "$ready" ] && break; sleep 0.1; done
 
 out=$(apt-get install -y -q "./$deb" 2>&1)
 if grep -q "Die Gruppe fibu hat noch Mitglieder ($clerk,$other)" <<<"$out" &&
@@ -70,11 +83,18 @@ lines=$(awk '/^#### Moving from the group set-up/ {on = 1} on && /^```sh/ {insid
              inside && /^```/ {exit} inside' "$readme")
 [ -n "$lines" ] || { echo "FAIL: no moving lines in $readme"; exit 1; }
 sudo() { "$@"; }
-eval "$lines" > /dev/null
+media=$(mktemp -d)
+install -m 0755 /bin/true "$media/Lief-adr.exe"
+(cd "$media" && eval "$lines") > /dev/null
+timeout 10 sh -c "echo go > $go" || true
+wait "$kept" && fail "she created a file through the folder she kept open" || true
 
 [ "$(stat -c '%a %U %G' /c/fibu)" = "775 root keilbrecher" ] && pass "the folder is root:keilbrecher 0775" ||
   fail "the folder is $(stat -c '%a %U %G' /c/fibu)"
-[ "$(ls -A /c/fibu)" = Lief-adr.exe ] && pass "what the clerk placed is gone" || fail "left: $(ls -A /c/fibu)"
+[ "$(ls -A /c/fibu)" = Lief-adr.exe ] && [ "$(stat -c '%a %U %G' /c/fibu/Lief-adr.exe)" = "755 root root" ] &&
+  pass "the new folder holds the lookup program from the media alone" || fail "left: $(ls -A /c/fibu)"
+[ "$(stat -c '%a %U' /c/fibu.alt)" = "700 root" ] && pass "the old folder lies aside, root's alone" ||
+  fail "the old folder is $(stat -c '%a %U' /c/fibu.alt)"
 [ -z "$(getfacl -s -R /c/fibu 2> /dev/null)" ] && pass "no ACL stays" || fail "ACLs stay"
 if runuser -u "$clerk" -- touch /c/fibu/shcore.dll 2> /dev/null; then fail "the clerk still places files"; else
   pass "the clerk places nothing in the folder"
