@@ -20,6 +20,10 @@ status=0
 fail() { echo "FAIL: $*"; status=1; }
 pass() { echo "ok: $*"; }
 cleanup() {
+  pkill -KILL -u "$clerk" 2> /dev/null || true
+  if dpkg-query -W -f='${Status}' keilbrecher 2> /dev/null | grep -q "ok installed"; then
+    apt-get purge -y -q keilbrecher > /dev/null 2>&1 || true
+  fi
   chattr -i /c/fibu/Lief-adr.exe 2> /dev/null || true
   rm -rf /c/fibu /c/fibu.alt "$ready" "$go" "${media:-}"
   rmdir /c 2> /dev/null || true
