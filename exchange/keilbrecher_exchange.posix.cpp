@@ -11,7 +11,8 @@
 // - make: a leftover plain file at the name is removed (whatever its owner
 //   or link count); anything else there is reported and stays; the file is
 //   then created exclusively, mode 0600, owned by the clerk, and its
-//   descriptor handed over;
+//   descriptor handed over; when out.txt fails, the in.txt just made is
+//   removed again and neither is handed over;
 // - remove: only the file it made on this connection, and only while the
 //   name still leads to it.
 // It trusts nothing of its caller: no arguments, an empty environment, no
@@ -220,9 +221,13 @@ int main(int argc, char**) {
         const Folder folder;
         if (bytes[0] == kMake) {
             replies.request = helper.Make(folder, request);
-            if (replies.request.outcome == kDone) replies.response = helper.Make(folder, response);
+            if (replies.request.outcome == kDone) {
+                replies.response = helper.Make(folder, response);
+                // A request file without its response file serves no run.
+                if (replies.response.outcome != kDone) (void)helper.Remove(folder, request);
+            }
             const int made[] = {request.made, response.made};
-            Send(replies, made, replies.request.outcome != kDone ? 0 : replies.response.outcome != kDone ? 1 : 2);
+            Send(replies, made, replies.response.outcome == kDone ? 2 : 0);
         } else if (bytes[0] == kRemove) {
             replies.request = helper.Remove(folder, request);
             if (replies.request.outcome == kDone) replies.response = helper.Remove(folder, response);

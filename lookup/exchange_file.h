@@ -55,7 +55,8 @@ private:
 
 // The request file and the response file of one lookup run, taken in
 // this order; the response file is not touched when the request file
-// fails. Each is held, readable and writable, for a started program to
+// fails, and a request file made new is removed again when the response
+// file fails. Each is held, readable and writable, for a started program to
 // inherit.
 // - On POSIX the exchange helper (see exchange_helper.posix.h) makes both
 //   new, with mode 0600, so that nobody but this user may open them. A

@@ -110,10 +110,16 @@ ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& 
     : request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
     for (ExchangeFile* file : {&request, &response}) {
         const std::wstring& name = file->nativePath_.native();
-        UniqueHandle handle = OpenExisting(name, file->role_, file->path_);
-        file->made_ = !handle.valid();
-        if (file->made_) handle = MakeNew(name, file->role_, file->path_);
-        file->handle_ = handle.release();
+        try {
+            UniqueHandle handle = OpenExisting(name, file->role_, file->path_);
+            file->made_ = !handle.valid();
+            if (file->made_) handle = MakeNew(name, file->role_, file->path_);
+            file->handle_ = handle.release();
+        } catch (const Error&) {
+            // A request file without its response file serves no run.
+            if (request.made_) RenameAndDelete(request.handle_, request.nativePath_.native());
+            throw;
+        }
     }
 }
 

@@ -100,8 +100,10 @@ const Scenario kScenarios[] = {
     {.name = "NonZeroExitCode", .mode = "exit 7"},
     {.name = "FolderMissing", .prepare = &RemoveFolder, .error = kErrNoFolder, .shown = kNothing, .started = false},
     // Anything but a plain file with one link in place of an exchange file
-    // is left as it is, and so is what it leads to. Wine makes no symbolic
-    // links, and Windows keeps its named pipes outside the file system.
+    // is left as it is, and so is what it leads to; a request file made
+    // for the run goes again when the response file fails. Wine makes no
+    // symbolic links, and Windows keeps its named pipes outside the file
+    // system.
     {.name = "RequestFileIsAFolder", .prepare = [] { fs::create_directory(RequestFilePath()); },
      .error = kErrNotPlainFile, .shown = kNothing, .left = kIn, .started = false},
     {.name = "RequestFileLinksOutside", .prepare = [] { fs::create_symlink(OutsideFile(), RequestFilePath()); },
@@ -116,15 +118,15 @@ const Scenario kScenarios[] = {
     {.name = "RequestFileHasASecondLink", .prepare = [] { fs::create_hard_link(OutsideFile(), RequestFilePath()); },
      .error = kErrNotPlainFile, .shown = kNothing, .left = kIn, .started = false, .only = kWindowsOnly},
     {.name = "ResponseFileIsAFolder", .prepare = [] { fs::create_directory(ResponseFilePath()); },
-     .error = kErrNotPlainFile, .shown = kNothing, .left = kInAndOut, .started = false},
+     .error = kErrNotPlainFile, .shown = kNothing, .left = kOut, .started = false},
     {.name = "ResponseFileLinksOutside", .prepare = [] { fs::create_symlink(OutsideFile(), ResponseFilePath()); },
-     .error = kErrNotPlainFile, .shown = kNothing, .left = kInAndOut, .started = false, .only = kPosixOnly},
+     .error = kErrNotPlainFile, .shown = kNothing, .left = kOut, .started = false, .only = kPosixOnly},
     {.name = "ResponseFileIsANamedPipe", .prepare = [] { MakeNamedPipe(ResponseFilePath()); },
-     .error = kErrNotPlainFile, .shown = kNothing, .left = kInAndOut, .started = false, .only = kPosixOnly},
+     .error = kErrNotPlainFile, .shown = kNothing, .left = kOut, .started = false, .only = kPosixOnly},
     {.name = "ResponseFileHasASecondLink", .prepare = [] { fs::create_hard_link(OutsideFile(), ResponseFilePath()); },
      .only = kPosixOnly},
     {.name = "ResponseFileHasASecondLink", .prepare = [] { fs::create_hard_link(OutsideFile(), ResponseFilePath()); },
-     .error = kErrNotPlainFile, .shown = kNothing, .left = kInAndOut, .started = false, .only = kWindowsOnly},
+     .error = kErrNotPlainFile, .shown = kNothing, .left = kOut, .started = false, .only = kWindowsOnly},
     {.name = "ProgramMissing", .prepare = [] { fs::remove(InFolder("Lief-adr.exe")); }, .error = kErrNoFile,
      .shown = kNothing, .left = kInAndOut, .started = false},
     {.name = "ProgramNotExecutable", .prepare = [] { ReplaceProgram("\x7f" "ELF", fs::perms::owner_read); },
