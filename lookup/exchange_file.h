@@ -50,7 +50,7 @@ private:
     std::string role_;
     std::filesystem::path nativePath_;  // the name in the system's own encoding
     NativeHandle handle_ = kNoHandle;
-    bool made_ = false;  // made by this run, rather than found in place (Windows)
+    [[maybe_unused]] bool made_ = false;  // made by this run, rather than found in place (Windows only)
 };
 
 // The request file and the response file of one lookup run, taken in
