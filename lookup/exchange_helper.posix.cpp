@@ -8,6 +8,8 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <optional>
 #include <utility>
 
 #include "error.h"
@@ -55,10 +57,13 @@ public:
     Helper& operator=(const Helper&) = delete;
 
     // Sends the request `act` and returns the replies, with the
-    // descriptors that came with them, in order. A helper that is gone or
-    // answers out of turn raises the helper's error.
-    protocol::Replies Ask(char act, UniqueFd (&received)[2]) {
-        if (::send(socket_.get(), &act, 1, MSG_NOSIGNAL) != 1) ThrowHelperMissing();
+    // descriptors that came with them, in order; nothing when the helper
+    // is gone. A helper that answers out of turn raises the helper's error.
+    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2]) {
+        ssize_t sent;
+        while ((sent = ::send(socket_.get(), &act, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+        }
+        if (sent != 1) return std::nullopt;
         protocol::Replies replies{};
         iovec part{&replies, sizeof replies};
         alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
@@ -87,6 +92,7 @@ public:
                 if (count < 2) received[count++] = std::move(owned);
             }
         }
+        if (n <= 0) return std::nullopt;
         if (n != static_cast<ssize_t>(sizeof replies) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
             ThrowHelperMissing();
         }
@@ -98,9 +104,19 @@ private:
     pid_t pid_ = 0;
 };
 
-Helper& TheHelper() {
-    static Helper helper;
-    return helper;
+// Asks this process's helper, started on the first request. A helper that
+// died since (ended by another program, or by a limit of the system's) is
+// started again once for a make; a removal goes only to the helper that
+// made the files.
+protocol::Replies AskHelper(char act, UniqueFd (&received)[2]) {
+    static std::unique_ptr<Helper> helper;
+    for (int start = 0; start < 2; ++start) {
+        if (!helper) helper = std::make_unique<Helper>();
+        if (const std::optional<protocol::Replies> replies = helper->Ask(act, received)) return *replies;
+        helper.reset();
+        if (act != protocol::kMake) break;
+    }
+    ThrowHelperMissing();
 }
 
 // Raises the error of a reply that is not kDone.
@@ -138,7 +154,7 @@ std::string OddityOfMode(std::uint32_t mode) {
 
 MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
     UniqueFd made[2];
-    const protocol::Replies replies = TheHelper().Ask(protocol::kMake, made);
+    const protocol::Replies replies = AskHelper(protocol::kMake, made);
     CheckReply(replies.request, kRequestRole, requestPath);
     CheckReply(replies.response, kResponseRole, responsePath);
     if (!made[0].valid() || !made[1].valid()) ThrowHelperMissing();
@@ -147,7 +163,7 @@ MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::s
 
 void RemoveExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
     UniqueFd unexpected[2];
-    const protocol::Replies replies = TheHelper().Ask(protocol::kRemove, unexpected);
+    const protocol::Replies replies = AskHelper(protocol::kRemove, unexpected);
     CheckReply(replies.request, kRequestRole, requestPath);
     CheckReply(replies.response, kResponseRole, responsePath);
 }

@@ -1,11 +1,15 @@
 // What only a POSIX system can show: a file whose size promises more than
-// it holds, and the process that holds the folder lock.
+// it holds, the process that holds the folder lock, and an exchange helper
+// that died.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <unistd.h>
+
+#include <fstream>
 
 #include "error.h"
 #include "exchange_file.posix.h"
@@ -45,6 +49,21 @@ TEST(Lock, HeldTooLongIsNamed) {
     }
     ::close(held);
     const FolderLock lock(FibuDir(), std::chrono::seconds(10));
+}
+
+// Killed between two lookups, the helper is started again for the next.
+TEST(Helper, ThatDiedIsStartedAgain) {
+    PrepareResponse(SampleScreen());
+    RecordingWindow first;
+    cmdRecord1_Click(first);
+    std::ifstream children("/proc/self/task/" + std::to_string(::getpid()) + "/children");
+    int killed = 0;
+    for (int pid = 0; children >> pid; ++killed) ::kill(pid, SIGKILL);
+    ASSERT_EQ(killed, 1);
+    RecordingWindow second;
+    cmdRecord2_Click(second);
+    EXPECT_EQ(second.shown, Widen(SampleBlock()));
+    EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r2");
 }
 
 }  // namespace
