@@ -72,16 +72,11 @@ public:
         message.msg_iovlen = 1;
         message.msg_control = control;
         message.msg_controllen = sizeof control;
-        // The helper answers within some tens of microseconds. Asked
-        // without waiting for that long first, this thread does not fall
-        // asleep and wake again for each answer, which cost more than the
-        // helper's own work; then it waits.
-        constexpr int kPolls = 1000;
+        // A plain blocking wait: polling for the answer first spun a core,
+        // which made eight clerks looking up at once on two cores slower.
         ssize_t n;
-        int polls = 0;
-        do {
-            n = ::recvmsg(socket_.get(), &message, MSG_CMSG_CLOEXEC | (polls++ < kPolls ? MSG_DONTWAIT : 0));
-        } while (n < 0 && (errno == EINTR || errno == EAGAIN));
+        while ((n = ::recvmsg(socket_.get(), &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
+        }
         std::size_t count = 0;
         for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
             if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
