@@ -15,6 +15,11 @@
 //   removed again and neither is handed over;
 // - remove: only the file it made on this connection, and only while the
 //   name still leads to it.
+// A make first takes the folder's lock (flock on the folder), waiting
+// without limit, and holds it until the remove, a make that fails, or the
+// end of the connection: so one run at a time uses the exchange files,
+// and a clerk's own helper waits its turn like everybody's. The library
+// bounds its wait for the answer and ends this helper when it gives up.
 // It trusts nothing of its caller: no arguments, an empty environment, no
 // locale, its own umask, only the folder fixed at build time, every
 // message checked. It holds the group's right only for the moment of each
@@ -22,6 +27,8 @@
 // ends it with status 2.
 
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -187,6 +194,25 @@ private:
     const GroupRight& right_;
 };
 
+// The folder's lock, on a descriptor of its own: -1 while none is held.
+int TakeLock(const Folder& folder) {
+    if (folder.fd() < 0) return -1;
+    const int lock = ::fcntl(folder.fd(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    if (lock < 0) Refuse("Die Sperre für den Ordner lässt sich nicht anlegen");
+    while (::flock(lock, LOCK_EX) != 0) {
+        if (errno != EINTR) Refuse("Der Ordner lässt sich nicht sperren");
+    }
+    // The library gave up waiting meanwhile: nothing to make for it.
+    pollfd socket{kSocket, POLLIN, 0};
+    if (::poll(&socket, 1, 0) > 0 && (socket.revents & (POLLHUP | POLLERR)) != 0) std::_Exit(0);
+    return lock;
+}
+
+void ReleaseLock(int& lock) {
+    if (lock >= 0) ::close(lock);
+    lock = -1;
+}
+
 }  // namespace
 
 int main(int argc, char**) {
@@ -201,6 +227,7 @@ int main(int argc, char**) {
     Helper helper(right);
     Exchange request{"in.txt"};
     Exchange response{"out.txt"};
+    int lock = -1;
     for (;;) {
         char bytes[4] = {};
         iovec part{bytes, sizeof bytes};
@@ -220,17 +247,21 @@ int main(int argc, char**) {
         replies.response = {kSkipped, 0, 0, 0};
         const Folder folder;
         if (bytes[0] == kMake) {
+            if (lock >= 0) Refuse("Die Austauschdateien sind auf dieser Verbindung schon angelegt");
+            lock = TakeLock(folder);
             replies.request = helper.Make(folder, request);
             if (replies.request.outcome == kDone) {
                 replies.response = helper.Make(folder, response);
                 // A request file without its response file serves no run.
                 if (replies.response.outcome != kDone) (void)helper.Remove(folder, request);
             }
+            if (replies.response.outcome != kDone) ReleaseLock(lock);
             const int made[] = {request.made, response.made};
             Send(replies, made, replies.response.outcome == kDone ? 2 : 0);
         } else if (bytes[0] == kRemove) {
             replies.request = helper.Remove(folder, request);
             if (replies.request.outcome == kDone) replies.response = helper.Remove(folder, response);
+            ReleaseLock(lock);
             Send(replies, nullptr, 0);
         } else {
             Refuse("Unbekannte Anfrage");

@@ -50,7 +50,9 @@ private:
     std::string role_;
     std::filesystem::path nativePath_;  // the name in the system's own encoding
     NativeHandle handle_ = kNoHandle;
-    [[maybe_unused]] bool made_ = false;  // made by this run, rather than found in place (Windows only)
+    // Made by this run, rather than found in place (Windows); on POSIX until
+    // the run removed it.
+    bool made_ = false;
 };
 
 // The request file and the response file of one lookup run, taken in
@@ -73,6 +75,11 @@ private:
 class ExchangeFiles {
 public:
     ExchangeFiles(const std::string& requestPath, const std::string& responsePath);
+    // On POSIX, files that were not removed (the run ended with an error)
+    // end the exchange helper, which lets go of the folder's lock.
+    ~ExchangeFiles();
+    ExchangeFiles(const ExchangeFiles&) = delete;
+    ExchangeFiles& operator=(const ExchangeFiles&) = delete;
 
     // Deletes the request file, then the response file: each only the file
     // that this object made. A name that holds another file (another

@@ -21,6 +21,11 @@ ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& 
     MadeExchangeFiles made = MakeExchangeFiles(requestPath, responsePath);
     request.handle_ = made.request.release();
     response.handle_ = made.response.release();
+    request.made_ = response.made_ = true;
+}
+
+ExchangeFiles::~ExchangeFiles() {
+    if (request.made_) DropExchangeHelper();
 }
 
 ExchangeFile::~ExchangeFile() {
@@ -67,6 +72,9 @@ std::vector<std::uint8_t> ReadWholeResponse(int fd, const std::string& path) {
     return buffer;
 }
 
-void ExchangeFiles::Remove() { RemoveExchangeFiles(request.path(), response.path()); }
+void ExchangeFiles::Remove() {
+    RemoveExchangeFiles(request.path(), response.path());
+    request.made_ = response.made_ = false;
+}
 
 }  // namespace keil

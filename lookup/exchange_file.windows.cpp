@@ -123,6 +123,8 @@ ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& 
     }
 }
 
+ExchangeFiles::~ExchangeFiles() = default;
+
 void ExchangeFiles::Remove() {
     for (const ExchangeFile* file : {&request, &response}) {
         // A file that was there before the run stays, emptied: clerks of a

@@ -1,13 +1,23 @@
 #include "exchange_helper.posix.h"
 
 #include <fcntl.h>
+#include <poll.h>
+#include <pwd.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <optional>
 #include <utility>
@@ -16,6 +26,7 @@
 #include "exchange_protocol.posix.h"
 #include "fibu_dir.h"
 #include "fixed_paths.h"
+#include "folder_lock.h"
 #include "spawn.posix.h"
 
 namespace keil {
@@ -24,6 +35,8 @@ namespace {
 namespace protocol = exchange;
 
 [[noreturn]] void ThrowHelperMissing() { ThrowExchangeHelper(KEIL_EXCHANGE_HELPER, FibuDir()); }
+
+std::string LockHolder(const struct stat& info);
 
 // The connection to the helper, and the helper's process, which ends when
 // the connection closes.
@@ -49,8 +62,11 @@ public:
             ThrowHelperMissing();
         }
     }
+    // A helper still waiting for the folder's lock would not see the
+    // socket close: it is ended first.
     ~Helper() {
         socket_.reset();
+        if (waiting_) ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
     Helper(const Helper&) = delete;
@@ -58,12 +74,15 @@ public:
 
     // Sends the request `act` and returns the replies, with the
     // descriptors that came with them, in order; nothing when the helper
-    // is gone. A helper that answers out of turn raises the helper's error.
-    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2]) {
+    // is gone. An answer that takes longer than `patience` (the helper
+    // waits for another run's lock) raises kErrLockHeld; a helper that
+    // answers out of turn raises the helper's error.
+    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2], std::chrono::milliseconds patience) {
         ssize_t sent;
         while ((sent = ::send(socket_.get(), &act, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
         }
         if (sent != 1) return std::nullopt;
+        WaitForAnswer(patience);
         protocol::Replies replies{};
         iovec part{&replies, sizeof replies};
         alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
@@ -95,19 +114,47 @@ public:
     }
 
 private:
+    void WaitForAnswer(std::chrono::milliseconds patience) {
+        const auto deadline = std::chrono::steady_clock::now() + patience;
+        pollfd answer{socket_.get(), POLLIN, 0};
+        for (;;) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+            const int ready = ::poll(&answer, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
+            if (ready > 0) return;
+            if (ready < 0 && errno != EINTR) return;  // recvmsg tells what is wrong
+            if (ready == 0) {
+                waiting_ = true;
+                struct stat folder {};
+                ::stat(FibuDir().c_str(), &folder);
+                ThrowLockHeld(FibuDir(), LockHolder(folder), "");
+            }
+        }
+    }
+
     UniqueFd socket_;
     pid_t pid_ = 0;
+    bool waiting_ = false;
 };
+
+std::unique_ptr<Helper>& TheHelper() {
+    static std::unique_ptr<Helper> helper;
+    return helper;
+}
 
 // Asks this process's helper, started on the first request. A helper that
 // died since (ended by another program, or by a limit of the system's) is
 // started again once for a make; a removal goes only to the helper that
-// made the files.
-protocol::Replies AskHelper(char act, UniqueFd (&received)[2]) {
-    static std::unique_ptr<Helper> helper;
+// made the files. A helper that waited too long for the lock is ended.
+protocol::Replies AskHelper(char act, UniqueFd (&received)[2], std::chrono::milliseconds patience) {
+    std::unique_ptr<Helper>& helper = TheHelper();
     for (int start = 0; start < 2; ++start) {
         if (!helper) helper = std::make_unique<Helper>();
-        if (const std::optional<protocol::Replies> replies = helper->Ask(act, received)) return *replies;
+        try {
+            if (const std::optional<protocol::Replies> replies = helper->Ask(act, received, patience)) return *replies;
+        } catch (const Error&) {
+            helper.reset();
+            throw;
+        }
         helper.reset();
         if (act != protocol::kMake) break;
     }
@@ -137,6 +184,34 @@ void CheckReply(const protocol::Reply& reply, const std::string& role, const std
     }
 }
 
+// The process that holds a flock on the file `info` describes, by
+// /proc/locks, as "Prozess <pid> des Benutzers „<name>“"; "" when none is
+// found. The helper that holds it is not dumpable, so its user is read
+// from its status, not from its folder's owner.
+std::string LockHolder(const struct stat& info) {
+    std::ifstream locks("/proc/locks");
+    char device[64];
+    std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
+                  static_cast<unsigned long long>(info.st_ino));
+    for (std::string line; std::getline(locks, line);) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter's
+        // line has "->" after the number.
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, file;
+        fields >> number >> kind >> mode >> access >> pid >> file;
+        if (kind != "FLOCK" || file != device) continue;
+        std::ifstream status("/proc/" + pid + "/status");
+        std::string uid;
+        for (std::string entry; std::getline(status, entry);) {
+            if (entry.starts_with("Uid:")) uid = std::to_string(std::strtoul(entry.c_str() + 4, nullptr, 10));
+        }
+        if (uid.empty()) return "Prozess " + pid;
+        const passwd* user = ::getpwuid(static_cast<uid_t>(std::stoul(uid)));
+        return "Prozess " + pid + " des Benutzers " + Quoted(user != nullptr ? user->pw_name : uid);
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string OddityOfMode(std::uint32_t mode) {
@@ -147,18 +222,22 @@ std::string OddityOfMode(std::uint32_t mode) {
     return "ein Socket oder eine andere besondere Datei";
 }
 
-MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
+MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath,
+                                    std::chrono::milliseconds patience) {
     UniqueFd made[2];
-    const protocol::Replies replies = AskHelper(protocol::kMake, made);
+    const protocol::Replies replies = AskHelper(protocol::kMake, made, patience);
     CheckReply(replies.request, kRequestRole, requestPath);
     CheckReply(replies.response, kResponseRole, responsePath);
     if (!made[0].valid() || !made[1].valid()) ThrowHelperMissing();
     return {std::move(made[0]), std::move(made[1])};
 }
 
+void DropExchangeHelper() { TheHelper().reset(); }
+
 void RemoveExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
     UniqueFd unexpected[2];
-    const protocol::Replies replies = AskHelper(protocol::kRemove, unexpected);
+    // The helper holds the lock: it answers at once.
+    const protocol::Replies replies = AskHelper(protocol::kRemove, unexpected, kLockPatience);
     CheckReply(replies.request, kRequestRole, requestPath);
     CheckReply(replies.response, kResponseRole, responsePath);
 }

@@ -5,9 +5,11 @@
 // write themselves (see exchange/). It is started on the first use and
 // ends when this process does.
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
+#include "folder_lock.h"
 #include "unique_fd.posix.h"
 
 namespace keil {
@@ -23,8 +25,16 @@ struct MadeExchangeFiles {
 // `responsePath`, anew through the helper (see ExchangeFiles): a leftover
 // plain file at a name is removed; anything else there raises
 // kErrNotPlainFile and stays, and the response file is not touched when
-// the request file fails.
-MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath);
+// the request file fails. The helper first takes the folder's lock and
+// holds it until the removal, or until DropExchangeHelper; when another
+// run holds it for longer than `patience`, kErrLockHeld names the holder
+// and the helper is ended.
+MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath,
+                                    std::chrono::milliseconds patience = kLockPatience);
+
+// Ends this process's helper, and with it the lock it holds: for a run
+// that ends with an error between the making and the removal.
+void DropExchangeHelper();
 
 // Removes the request file, then the response file, that the helper made
 // for this process, each while its name still leads to it; another file

@@ -14,7 +14,8 @@ inline constexpr std::chrono::seconds kLockPatience{60};
 
 // An exclusive lock for the lookup folder, so that one lookup run at a time
 // uses its exchange files, whichever copy of the program it belongs to (on
-// Windows whichever user of the machine runs it). Taking it waits until the
+// Windows whichever user of the machine runs it; on Linux the exchange
+// helper takes the lock instead, and this does nothing). Taking it waits until the
 // run that holds it lets go, at most `patience`; then it raises
 // kErrLockHeld, naming the holder where the system tells. It leaves
 // nothing in the folder, and the system releases it when the process that
@@ -27,7 +28,7 @@ public:
     ~FolderLock();
 
 private:
-    NativeHandle handle_;
+    [[maybe_unused]] NativeHandle handle_;  // Windows: the mutex held
 };
 
 }  // namespace keil

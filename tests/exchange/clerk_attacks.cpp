@@ -73,8 +73,9 @@ struct Helper {
     ~Helper() { Exit(); }
 
     // The replies to `request`, and the descriptors that came with them.
+    // An empty request sends nothing and takes the answer to one sent before.
     Replies Ask(const std::string& request, int* fds = nullptr) {
-        ::send(socket, request.data(), request.size(), MSG_NOSIGNAL);
+        if (!request.empty()) ::send(socket, request.data(), request.size(), MSG_NOSIGNAL);
         const Replies none{{-1, -1, -1, 0}, {-1, -1, -1, 0}};
         Replies replies = none;
         iovec in{&replies, sizeof replies};
@@ -143,9 +144,13 @@ int main(int, char** argv) {
         Check(first.Ask("m").request.outcome == kDone, "a leftover she hard-linked is removed and in.txt made anew");
         std::error_code gone;
         Check(fs::hard_link_count(scratch + "/her-link", gone) == 1, "her own link stays, the leftover's other name gone");
-        const Replies removed = (second.Ask("m"), first.Ask("r"));
-        Check(removed.request.outcome == kReplaced && removed.response.outcome == kSkipped,
-              "a helper removes no file but the one it made, and none after a refusal");
+        // The second's make waits for the first's lock: had it made its
+        // files at once, the first would find its own replaced.
+        ::send(second.socket, "m", 1, MSG_NOSIGNAL);
+        ::usleep(300 * 1000);
+        Check(first.Ask("r").request.outcome == kDone, "a second helper's make waits until the first removed its files");
+        const Replies made = second.Ask("");
+        Check(made.request.outcome == kDone && made.response.outcome == kDone, "and then makes its own");
         Check(!fs::exists(scratch + "/out.txt") && second.Ask("r").response.outcome == kDone && Entries() == before,
               "another removes the ones it made in the lookup folder, not in its current one");
     }

@@ -14,9 +14,11 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 77
 fi
 
-user=kbclerk$$ group=kbgroup$$
+user=kbclerk$$ flooder=kbflood$$ group=kbgroup$$
 scratch=$(dirname "$stage")/kbscratch$$
 cleanup() {
+  pkill -KILL -u "$flooder" 2> /dev/null || true
+  userdel "$flooder" 2> /dev/null || true
   userdel "$user" 2> /dev/null || true
   groupdel "$group" 2> /dev/null || true
   rm -rf "$stage" "$scratch"
@@ -29,13 +31,15 @@ if [ -e "$stage" ] && [ ! -e "$stage/$mark" ]; then
   echo "FAIL: $stage exists and is not this test's; not touched"
   exit 1
 fi
-if [ -e "$scratch" ] || getent passwd "$user" > /dev/null || getent group "$group" > /dev/null; then
-  echo "FAIL: $scratch, the user $user or the group $group exists already; not touched"
+if [ -e "$scratch" ] || getent passwd "$user" > /dev/null || getent passwd "$flooder" > /dev/null ||
+  getent group "$group" > /dev/null; then
+  echo "FAIL: $scratch, the user $user or $flooder or the group $group exists already; not touched"
   exit 1
 fi
 trap cleanup EXIT
 groupadd "$group"
 useradd --no-create-home --shell /usr/sbin/nologin "$user"
+useradd --no-create-home --shell /usr/sbin/nologin "$flooder"
 
 rm -rf "$stage"
 mkdir -m 0755 "$stage"
@@ -61,6 +65,30 @@ for record in 1 2; do
     status=1
   fi
 done
+# Another clerk asks her own helper to make the files again and again, each
+# time on a new connection that she then drops: her helper waits its turn
+# for the lock like everybody's, so every lookup of the first clerk's
+# shows its record.
+runuser -u "$flooder" -- env -i PATH=/usr/bin:/bin /usr/bin/python3 -c '
+import socket, subprocess, sys
+while True:
+    ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+    helper = subprocess.Popen([sys.argv[1]], stdin=theirs)
+    theirs.close()
+    ours.send(b"m")
+    ours.recv(32)
+    ours.close()
+    helper.wait()
+' "$stage/keilbrecher-exchange" 2> /dev/null &
+if as_clerk "$stage/lookup_loop" 1 50; then
+  echo "ok: 50 lookups, each its record, while another clerk floods her helper with makes"
+else
+  echo "FAIL: a lookup failed while another clerk flooded her helper with makes"
+  status=1
+fi
+pkill -KILL -u "$flooder" 2> /dev/null || true
+sleep 0.2
+as_clerk "$stage/lookup_loop" 2 1 > /dev/null || status=1
 left=$(find "$stage/fibu" -mindepth 1 ! -name Lief-adr.exe)
 if [ -z "$left" ]; then echo "ok: her lookups leave nothing in the folder"; else echo "FAIL: left: $left"; status=1; fi
 exit "$status"

@@ -13,7 +13,7 @@
 
 #include "error.h"
 #include "exchange_file.posix.h"
-#include "folder_lock.h"
+#include "exchange_helper.posix.h"
 #include "support.h"
 
 namespace keil::test {
@@ -33,22 +33,26 @@ TEST(Files, ResponseShorterThanItsSizeIsAnError) {
 }
 
 // A lock held on another open file of the folder, by this very process: the
-// wait ends with the error that names it, and once it is free it is taken.
+// run's helper waits for it, the run ends with the error that names the
+// holder and ends its helper, and once the lock is free a run takes it.
 TEST(Lock, HeldTooLongIsNamed) {
-    PrepareFolder();
+    PrepareResponse(SampleScreen());
     const int held = ::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     try {
-        const FolderLock lock(FibuDir(), std::chrono::milliseconds(200));
-        ADD_FAILURE() << "locked";
+        MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(200));
+        ADD_FAILURE() << "made";
     } catch (const Error& e) {
         EXPECT_EQ(e.number(), kErrLockHeld);
         const std::string holder = "(Prozess " + std::to_string(::getpid()) + " des Benutzers „" +
                                    ::getpwuid(::geteuid())->pw_name + "“).";
         EXPECT_NE(std::string(e.text()).find(holder), std::string::npos) << e.text();
     }
+    EXPECT_TRUE(NoChildLeft());
     ::close(held);
-    const FolderLock lock(FibuDir(), std::chrono::seconds(10));
+    RecordingWindow window;
+    cmdRecord1_Click(window);
+    EXPECT_EQ(window.shown, Widen(SampleBlock()));
 }
 
 // Killed between two lookups, the helper is started again for the next.

@@ -241,7 +241,9 @@ TEST_P(Run, Scenario) {
     // Files renamed on their way to deletion are gone too.
     std::error_code noFolder;
     for (const auto& e : fs::directory_iterator(FibuDir(), noFolder)) EXPECT_NE(e.path().extension(), ".deleted");
-    EXPECT_EQ(CountOpenHandles(), handles);
+    // None more; one less where a run that failed after its exchange files
+    // were made ended the exchange helper, which lets go of the lock.
+    EXPECT_LE(CountOpenHandles(), handles);
     EXPECT_TRUE(NoChildLeft());
 }
 
