@@ -17,9 +17,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <utility>
 
 #include "error.h"
