@@ -50,8 +50,6 @@ bool RenameAndDelete(HANDLE file, const std::wstring& name) {
            ::SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
 }
 
-bool IsMissing(std::int32_t error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
-
 // Refuses what stands at the exchange file `role`'s name, open at `file`,
 // unless it is a plain file with a single link.
 void CheckPlainFile(HANDLE file, const std::string& role, const std::string& path) {
@@ -81,7 +79,7 @@ UniqueHandle OpenExisting(const std::wstring& name, const std::string& role, con
                                     nullptr));
     if (!file.valid()) {
         const std::int32_t error = LastError();
-        if (IsMissing(error)) return {};
+        if (IsNotFound(static_cast<DWORD>(error))) return {};
         ThrowFileError(error, role, path, "geöffnet");
     }
     CheckPlainFile(file.get(), role, path);

@@ -40,6 +40,14 @@ std::wstring Verbatim(const std::string& path) {
     return L"\\\\?\\" + wide;
 }
 
+// `sid` as a string ("S-1-5-32-544"); "" when it cannot be converted.
+std::string SidString(PSID sid) {
+    LPWSTR text = nullptr;
+    if (!::ConvertSidToStringSidW(sid, &text)) return "";
+    const LocalMemory ownedText(text, &::LocalFree);
+    return Utf8FromWide(text);
+}
+
 // The SID string of the user this program runs as.
 std::string CurrentUserSid(const std::string& folder) {
     HANDLE raw = nullptr;
@@ -51,12 +59,9 @@ std::string CurrentUserSid(const std::string& folder) {
     if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
         ThrowCannotCheck(LastError(), folder);
     }
-    LPWSTR text = nullptr;
-    if (!::ConvertSidToStringSidW(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid, &text)) {
-        ThrowCannotCheck(LastError(), folder);
-    }
-    const LocalMemory ownedText(text, &::LocalFree);
-    return Utf8FromWide(text);
+    std::string sid = SidString(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
+    if (sid.empty()) ThrowCannotCheck(LastError(), folder);
+    return sid;
 }
 
 // What the guard needs to know of an entry that it opened.
@@ -81,10 +86,7 @@ EntryFacts Facts(const UniqueHandle& entry) {
         return facts;
     }
     const LocalMemory ownedDescriptor(descriptor, &::LocalFree);
-    LPWSTR text = nullptr;
-    if (owner == nullptr || !::ConvertSidToStringSidW(owner, &text)) return facts;
-    const LocalMemory ownedText(text, &::LocalFree);
-    facts.ownerSid = Utf8FromWide(text);
+    if (owner != nullptr) facts.ownerSid = SidString(owner);
     return facts;
 }
 
@@ -111,8 +113,6 @@ UniqueHandle OpenEntry(const std::wstring& path) {
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                                       FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
-
-bool IsMissing(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 
 }  // namespace
 
@@ -230,7 +230,7 @@ struct FolderGuard::Watch {
                                                  nullptr, FIND_FIRST_EX_LARGE_FETCH));
         if (find.get() == INVALID_HANDLE_VALUE) {
             // A folder below that went meanwhile holds nothing.
-            if (!relative.empty() && IsMissing(::GetLastError())) return;
+            if (!relative.empty() && IsNotFound(::GetLastError())) return;
             ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative));
         }
         do {
@@ -241,7 +241,7 @@ struct FolderGuard::Watch {
             // An entry that went since the listing is no longer there to
             // load; one that came meanwhile, the watch has seen. Any other
             // failure to open it leaves its owner unknown, and it is refused.
-            if (!entry.valid() && IsMissing(::GetLastError())) continue;
+            if (!entry.valid() && IsNotFound(::GetLastError())) continue;
             const EntryFacts facts = Judge(name, entry, SeenWhen::kBeforeStart);
             if (IsFolder(facts.attributes) && !IsLink(facts.attributes)) CheckAll(name + L"\\");
         } while (::FindNextFileW(find.get(), &found));
@@ -260,7 +260,7 @@ void FolderGuard::CheckNothingAppeared() {
     if (watch_->overflowed) ThrowWatchOverflow(watch_->folder);
     for (const std::wstring& name : watch_->appeared) {
         const UniqueHandle entry = OpenEntry(watch_->nativeFolder + L"\\" + name);
-        if (!entry.valid() && IsMissing(::GetLastError())) {
+        if (!entry.valid() && IsNotFound(::GetLastError())) {
             // Gone again: whatever it was, the lookup program may have
             // loaded it.
             const std::string utf8Name = Utf8FromWide(name);

@@ -41,6 +41,9 @@ private:
 std::wstring WideFromUtf8(const std::string& text);
 std::string Utf8FromWide(const std::wstring& text);
 
+// Whether a last-error code says that nothing stands at a path.
+inline bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+
 // The calling thread's last-error code as the program's error number.
 inline std::int32_t LastError() { return static_cast<std::int32_t>(::GetLastError()); }
 
