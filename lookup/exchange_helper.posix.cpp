@@ -1,7 +1,6 @@
 #include "exchange_helper.posix.h"
 
 #include <fcntl.h>
-#include <poll.h>
 #include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
@@ -10,7 +9,6 @@
 #include <sys/sysmacros.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -27,6 +25,7 @@
 #include "fibu_dir.h"
 #include "fixed_paths.h"
 #include "folder_lock.h"
+#include "responsive_wait.h"
 #include "spawn.posix.h"
 
 namespace keil {
@@ -115,20 +114,12 @@ public:
 
 private:
     void WaitForAnswer(std::chrono::milliseconds patience) {
-        const auto deadline = std::chrono::steady_clock::now() + patience;
-        pollfd answer{socket_.get(), POLLIN, 0};
-        for (;;) {
-            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-            const int ready = ::poll(&answer, 1, static_cast<int>(std::max<std::int64_t>(left.count(), 0)));
-            if (ready > 0) return;
-            if (ready < 0 && errno != EINTR) return;  // recvmsg tells what is wrong
-            if (ready == 0) {
-                waiting_ = true;
-                struct stat folder {};
-                ::stat(FibuDir().c_str(), &folder);
-                ThrowLockHeld(FibuDir(), LockHolder(folder), "");
-            }
-        }
+        // A failed wait goes on to recvmsg, which tells what is wrong.
+        if (WaitUntilReady(socket_.get(), patience) != Waited::kTimedOut) return;
+        waiting_ = true;
+        struct stat folder {};
+        ::stat(FibuDir().c_str(), &folder);
+        ThrowLockHeld(FibuDir(), LockHolder(folder), "");
     }
 
     UniqueFd socket_;

@@ -3,6 +3,7 @@
 #include "error.h"
 #include "folder_lock.h"
 #include "folder_lock.windows.h"
+#include "responsive_wait.h"
 #include "windows_support.windows.h"
 
 #include <sddl.h>
@@ -44,9 +45,9 @@ FolderLock::FolderLock(const std::string& folder, std::chrono::milliseconds pati
     }
     // An abandoned mutex was held by a copy that died: it is ours now. A
     // mutex does not tell who holds it.
-    const DWORD waited = ::WaitForSingleObject(mutex.get(), static_cast<DWORD>(patience.count()));
-    if (waited == WAIT_TIMEOUT) ThrowLockHeld(folder, "", Utf8FromWide(FolderLockName(folder)));
-    if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    const Waited waited = WaitUntilReady(mutex.get(), patience);
+    if (waited == Waited::kTimedOut) ThrowLockHeld(folder, "", Utf8FromWide(FolderLockName(folder)));
+    if (waited != Waited::kReady) {
         ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
     }
     handle_ = mutex.release();

@@ -10,6 +10,7 @@
 #include "folder_lock.h"
 #include "launcher.h"
 #include "process_wait.h"
+#include "responsive_wait.h"
 
 namespace keil {
 namespace {
@@ -44,6 +45,7 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
     window.SetRecord2Enabled(false);
 
     {
+        const WaitingWindow waiting(window);
         // One run at a time uses the exchange files, whichever copy of the
         // program it belongs to; the lock goes with the run's end or error.
         const FolderLock lock(FibuDir());

@@ -13,6 +13,10 @@ public:
     virtual void SetRecord2Enabled(bool enabled) = 0;
     // Replaces the whole text of the result box.
     virtual void SetResultText(const std::u16string& text) = 0;
+    // Called again and again while the run waits (see WaitingWindow): takes
+    // in what the window system has for the window, such as painting, and
+    // drops what the user gives meanwhile.
+    virtual void WhileWaiting() {}
 };
 
 // The one-character string whose character has the given code.
@@ -22,9 +26,10 @@ std::u16string CharFromCode(std::int32_t code);
 // into it, makes the response file new, starts the lookup program with its
 // input and output redirected to the two files, waits for it, reads the
 // response, cuts the result block out of it and shows it, then deletes both
-// exchange files. An empty response is the range error. It holds both files from their creation to their deletion
-// and reaches them only through what it holds (see ExchangeFile). The record
-// buttons are disabled for the length of the run. Any failure leaves as an
+// exchange files. An empty response is the range error. It holds both
+// files from their creation to their deletion and reaches them only through
+// what it holds (see ExchangeFile). The record buttons are disabled for the
+// length of the run, and the window's WhileWaiting runs while it waits. Any failure leaves as an
 // Error; the buttons then stay disabled and the exchange files stay on disk.
 void RunLookup(WindowOperations& window, const std::u16string& request);
 

@@ -1,6 +1,5 @@
 #include "process_wait.h"
 
-#include <poll.h>
 #include <signal.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -9,6 +8,7 @@
 #include <cerrno>
 
 #include "error.h"
+#include "responsive_wait.h"
 #include "unique_fd.posix.h"
 
 namespace keil {
@@ -71,11 +71,7 @@ std::int32_t WaitForProcessExit(std::int32_t processId) {
     }
 
     // Wait without a time limit; a signal handled meanwhile does not end it.
-    pollfd entry{pidfd.get(), POLLIN, 0};
-    for (;;) {
-        const int rc = ::poll(&entry, 1, -1);
-        if (rc > 0) break;
-        if (rc == 0 || errno == EINTR) continue;
+    if (WaitUntilReady(pidfd.get(), kNoLimit) != Waited::kReady) {
         ThrowSystemError(errno, "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
 

@@ -1,18 +1,17 @@
 #include "error.h"
 #include "process_wait.h"
+#include "responsive_wait.h"
 #include "windows_support.windows.h"
 
 namespace keil {
 
 std::int32_t WaitForProcessExit(std::int32_t processId) {
     constexpr DWORD kAllAccess = 0x1F0FFF;
-    constexpr DWORD kInfinite = 0xFFFFFFFF;
-    constexpr DWORD kWaitFailed = 0xFFFFFFFF;
 
     UniqueHandle process(::OpenProcess(kAllAccess, FALSE, static_cast<DWORD>(processId)));
     if (process.get() == nullptr) return -1;
 
-    if (::WaitForSingleObject(process.get(), kInfinite) == kWaitFailed) {
+    if (WaitUntilReady(process.get(), kNoLimit) != Waited::kReady) {
         ThrowSystemError(LastError(), "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
     DWORD exitCode = 0;

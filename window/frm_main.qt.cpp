@@ -24,7 +24,8 @@ QString FromUtf16(std::u16string_view text) {
 // Holds the window for the length of a lookup: shows the busy pointer and
 // drops every click, key, access key and input method event that arrives
 // meanwhile, so that nothing given during the lookup is replayed when the
-// window takes input again.
+// window takes input again, and every request to close a window, which
+// would end the program in the middle of the lookup.
 class HeldWindow : public QObject {
 public:
     explicit HeldWindow(QWidget* window) : focus_(QApplication::focusWidget()) {
@@ -52,6 +53,11 @@ public:
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Close) {
+            // Taken in but refused: a close event left accepted closes.
+            event->ignore();
+            return true;
+        }
         return event->isInputEvent() || event->type() == QEvent::InputMethod || event->type() == QEvent::Shortcut;
     }
 
@@ -149,15 +155,20 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
+void frmMain::WhileWaiting() { QCoreApplication::processEvents(); }
+
 void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 
 void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
+    if (running_) return;
     keil::LookupOutcome outcome;
     {
+        running_ = true;
         HeldWindow held(this);
         outcome = keil::RunCatching(*this, handler);
+        running_ = false;
     }
     if (outcome.failure) {
         ShowErrorAndQuit(*outcome.failure);

@@ -22,6 +22,9 @@ public:
     void SetRecord1Enabled(bool enabled) override;
     void SetRecord2Enabled(bool enabled) override;
     void SetResultText(const std::u16string& text) override;
+    // Paints and takes in what the window system has, while the filter of
+    // the held window drops the input.
+    void WhileWaiting() override;
 
     void cmdRecord1_Click();
     void cmdRecord2_Click();
@@ -40,7 +43,9 @@ private:
 
     // Runs one Click handler with the window held: busy pointer, and input
     // given meanwhile dropped. An error it raises is shown, then the program
-    // ends (see RunCatching).
+    // ends (see RunCatching). A click that reaches it while a lookup runs
+    // does nothing.
     void RunHeld(void (*handler)(keil::WindowOperations&));
+    bool running_ = false;
     void ShowErrorAndQuit(const keil::Failure& failure);
 };

@@ -40,6 +40,20 @@ SIZE LayoutWindowSize(int dpi) {
 
 bool KeyDown(int key) { return (::GetKeyState(key) & 0x8000) != 0; }
 
+// Messages that carry what the user does with keyboard, mouse, pen, touch
+// or an input method, in the client area or on the frame.
+bool IsUserInput(UINT message) {
+    const struct {
+        UINT first, last;
+    } kInput[] = {{WM_NCMOUSEMOVE, WM_NCXBUTTONDBLCLK}, {WM_INPUT, WM_INPUT},         {WM_KEYFIRST, WM_IME_KEYLAST},
+                  {WM_MOUSEFIRST, WM_MOUSELAST},         {0x0240 /* touch, pointer */, 0x0257},
+                  {WM_IME_SETCONTEXT, WM_IME_KEYUP},     {WM_NCMOUSEHOVER, WM_MOUSELEAVE}, {WM_HOTKEY, WM_HOTKEY}};
+    for (const auto& range : kInput) {
+        if (message >= range.first && message <= range.last) return true;
+    }
+    return false;
+}
+
 // A window's device context, released on every road.
 class WindowDc {
 public:
@@ -231,16 +245,34 @@ void frmMain::SetResultText(const std::u16string& text) {
     UpdateScrollBar();
 }
 
+void frmMain::WhileWaiting() {
+    MSG message{};
+    // WM_QUIT, which would come again before painting and timers if it
+    // were posted again now, is kept for the message loop until the lookup
+    // has ended.
+    while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            quitCode_ = static_cast<int>(message.wParam);
+        } else if (!IsUserInput(message.message)) {
+            ::DispatchMessageW(&message);
+        }
+    }
+}
+
 void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 
 void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
+    if (running_) return;
     keil::LookupOutcome outcome;
     {
+        running_ = true;
         const HeldWindow held;
         outcome = keil::RunCatching(*this, handler);
+        running_ = false;
     }
+    if (quitCode_) ::PostQuitMessage(*std::exchange(quitCode_, std::nullopt));
     if (outcome.failure) {
         ShowErrorAndQuit(*outcome.failure);
     } else if (outcome.MovesFocusToResult(keil::ScreenReaderRunning())) {
@@ -339,8 +371,14 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             Place();
             return 0;
         }
+        case WM_SETCURSOR:
+            if (!running_) break;
+            ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
+            return TRUE;
         case WM_CLOSE:
-            ::DestroyWindow(frm_);
+            // Closed in the middle of a lookup, the window would be gone
+            // when the lookup comes back to it.
+            if (!running_) ::DestroyWindow(frm_);
             return 0;
         case WM_DESTROY:
             frm_ = nullptr;

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -42,6 +43,8 @@ public:
     void SetRecord1Enabled(bool enabled) override;
     void SetRecord2Enabled(bool enabled) override;
     void SetResultText(const std::u16string& text) override;
+    // Dispatches the thread's messages but the user's input, which it drops.
+    void WhileWaiting() override;
 
     void cmdRecord1_Click();
     void cmdRecord2_Click();
@@ -49,6 +52,8 @@ public:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs one Click handler with the window held; a click that reaches it
+    // while a lookup runs does nothing.
     void RunHeld(void (*handler)(keil::WindowOperations&));
     // Places the controls by the twips layout at the window's size and
     // resolution (dpi_): the buttons where they are, the result box filling
@@ -70,4 +75,8 @@ private:
     int dpi_ = 96;
     // The control that had the focus when the window was last deactivated.
     HWND lastFocus_ = nullptr;
+    // A lookup runs: the window shows the busy pointer and cannot be closed.
+    bool running_ = false;
+    // The exit status of a WM_QUIT that came during a lookup.
+    std::optional<int> quitCode_;
 };

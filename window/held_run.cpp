@@ -17,6 +17,7 @@ public:
         window_.SetResultText(text);
         shownBlock = true;
     }
+    void WhileWaiting() override { window_.WhileWaiting(); }
     bool shownBlock = false;
 
 private:

@@ -14,6 +14,7 @@
 #include "error.h"
 #include "exchange_file.posix.h"
 #include "exchange_helper.posix.h"
+#include "responsive_wait.h"
 #include "support.h"
 
 namespace keil::test {
@@ -34,12 +35,15 @@ TEST(Files, ResponseShorterThanItsSizeIsAnError) {
 
 // A lock held on another open file of the folder, by this very process: the
 // run's helper waits for it, the run ends with the error that names the
-// holder and ends its helper, and once the lock is free a run takes it.
+// holder and ends its helper, and once the lock is free a run takes it. The
+// window that waits meanwhile keeps responding.
 TEST(Lock, HeldTooLongIsNamed) {
     PrepareResponse(SampleScreen());
     const int held = ::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    RecordingWindow waiting;
     try {
+        const WaitingWindow registered(waiting);
         MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(200));
         ADD_FAILURE() << "made";
     } catch (const Error& e) {
@@ -48,6 +52,7 @@ TEST(Lock, HeldTooLongIsNamed) {
                                    ::getpwuid(::geteuid())->pw_name + "“).";
         EXPECT_NE(std::string(e.text()).find(holder), std::string::npos) << e.text();
     }
+    EXPECT_GT(waiting.waits, 1);
     EXPECT_TRUE(NoChildLeft());
     ::close(held);
     RecordingWindow window;

@@ -136,7 +136,9 @@ public:
         log.push_back("text");
         shown = text;
     }
+    void WhileWaiting() override { ++waits; }
     OperationLog log;
+    int waits = 0;
     std::u16string shown = u"before";
 };
 

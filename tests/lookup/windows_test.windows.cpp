@@ -8,6 +8,7 @@
 #include "error.h"
 #include "folder_lock.h"
 #include "folder_lock.windows.h"
+#include "responsive_wait.h"
 #include "support.h"
 #include "windows_support.windows.h"
 
@@ -54,7 +55,7 @@ TEST_P(Squat, IsNamedInTheError) {
 }
 
 // Another thread holds the lock: the wait ends with the error that tells how
-// to find the holder.
+// to find the holder, and a window that waits meanwhile gets its messages.
 TEST(Lock, HeldTooLongIsNamed) {
     PrepareFolder();
     const std::wstring name = FolderLockName(FibuDir());
@@ -67,7 +68,10 @@ TEST(Lock, HeldTooLongIsNamed) {
         ::ReleaseMutex(mutex.get());
     });
     ::WaitForSingleObject(taken.get(), INFINITE);
+    RecordingWindow waiting;
+    ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // for the waiting window
     try {
+        const WaitingWindow registered(waiting);
         const FolderLock lock(FibuDir(), std::chrono::milliseconds(200));
         ADD_FAILURE() << "locked";
     } catch (const Error& e) {
@@ -75,6 +79,7 @@ TEST(Lock, HeldTooLongIsNamed) {
         EXPECT_NE(std::string(e.text()).find("offenen Handles mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."),
                   std::string::npos) << e.text();
     }
+    EXPECT_GT(waiting.waits, 0);
     ::SetEvent(release.get());
     holder.join();
 }

@@ -33,6 +33,24 @@ public:
         focusDuringRun = QApplication::focusWidget();
         frmMain::SetResultText(text);
     }
+    // The first time the lookup waits: a click on the other button that
+    // reaches the window, keys, a request to close, and a repaint asked for.
+    void WhileWaiting() override {
+        if (waits++ == 0) {
+            cmdRecord1_Click();
+            QTest::keyClicks(txtResult, "x");
+            closedDuringRun = close();
+            update();
+        }
+        frmMain::WhileWaiting();
+    }
+    bool event(QEvent* event) override {
+        paintsDuringRun += event->type() == QEvent::Paint && waits > 0 && focusDuringRun == nullptr;
+        return frmMain::event(event);
+    }
+    int waits = 0;
+    int paintsDuringRun = 0;
+    bool closedDuringRun = true;
     bool buttonsEnabledDuringRun = true;
     bool busyPointerDuringRun = false;
     QWidget* focusDuringRun = nullptr;
@@ -125,8 +143,9 @@ private slots:
         }
     }
 
-    // A click looks up its record once and holds the window meanwhile; the
-    // focus goes back where it was. Return in the result box breaks the
+    // A click looks up its record once and holds the window meanwhile: it
+    // paints, and neither another click, keys nor a request to close do
+    // anything. The focus goes back where it was. Return in the result box breaks the
     // line instead (the end-to-end test drives the keyboard's ways into a
     // lookup). The block replaces typed text whole.
     void clickLooksUpTheRecord() {
@@ -134,8 +153,9 @@ private slots:
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClicks(window.txtResult, "getippt");
-        PrepareResponse(SampleScreen("M\xFCller GmbH"));
+        PrepareResponse(SampleScreen("M\xFCller GmbH"), "sleep-ms 300\n");
         QTest::mouseClick(window.cmdRecord2, Qt::LeftButton);
+        QVERIFY(window.paintsDuringRun > 0 && !window.closedDuringRun && window.isVisible());
         QCOMPARE(ReadFileBytes(InFolder("fake-request.bin")), std::string("adr\r2"));
         QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
         QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);

@@ -2,13 +2,17 @@
 // it takes the suggested rectangle, places its controls by the layout at
 // 144 with the result box filling the rest, and gives them fonts made for
 // it, freeing the old ones; its result box shows a vertical scroll bar when,
-// and only when, its text does not fit.
+// and only when, its text does not fit; a lookup that waits keeps it
+// responsive but closed to clicks.
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 
 #include "frm_main.windows.h"
+#include "support.h"
+
+using namespace keil::test;
 
 namespace {
 
@@ -73,6 +77,28 @@ TEST(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
         EXPECT_EQ((::GetWindowLongW(box, GWL_STYLE) & WS_VSCROLL) != 0, scrolls) << text.size();
         EXPECT_EQ(::GetWindowLongW(box, GWL_STYLE) & WS_HSCROLL, 0) << text.size();
     }
+}
+
+// While the lookup program takes its time, the window's timer still fires
+// (its messages are dispatched); a click on the other button that reaches
+// the window and a request to close it do nothing.
+TEST(WindowsWindow, RespondsButTakesNoClickDuringALookup) {
+    PrepareResponse(SampleScreen(), "sleep-ms 500\n");
+    frmMain window(::GetModuleHandleW(nullptr));
+    window.Show(SW_SHOWNORMAL);
+    const HWND frm = ::FindWindowW(L"frmMain", nullptr);
+    static int ticks = 0;
+    ::SetTimer(frm, 1, 50, [](HWND w, UINT, UINT_PTR, DWORD) {
+        if (ticks++ > 0) return;
+        ::SendMessageW(w, WM_COMMAND, MAKEWPARAM(frmMain::kIdRecord1, BN_CLICKED), 0);
+        ::PostMessageW(w, WM_CLOSE, 0, 0);
+    });
+    window.cmdRecord2_Click();
+    ::KillTimer(frm, 1);
+    EXPECT_GT(ticks, 1);
+    EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r2");
+    EXPECT_EQ(ReadFileBytes(InFolder("fake-runs.txt")), "run\nend\n");
+    EXPECT_TRUE(::IsWindowVisible(frm));
 }
 
 }  // namespace
