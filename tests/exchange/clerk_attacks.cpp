@@ -132,6 +132,14 @@ int main(int, char** argv) {
                       info.st_nlink == 1,
                   "each is hers, mode 0600, one link");
         }
+        // "Gid:" real, effective, saved and file system group.
+        std::ifstream status("/proc/" + std::to_string(helper.pid) + "/status");
+        std::string line;
+        while (std::getline(status, line) && !line.starts_with("Gid:")) {
+        }
+        unsigned real = 0, effective = 1;
+        std::sscanf(line.c_str(), "Gid: %u %u", &real, &effective);
+        Check(real == ::getgid() && effective == real, "it gave the group's right back after making them: " + line);
         // A link of her own elsewhere, which would have blocked the next
         // lookups; the next make removes the leftover all the same.
         Check(::link((kFolder + "in.txt").c_str(), (scratch + "/her-link").c_str()) == 0, "she links in.txt elsewhere");
@@ -188,6 +196,7 @@ int main(int, char** argv) {
         {"a stream socket", SOCK_STREAM, {}, "m"},
         {"an unknown request", SOCK_SEQPACKET, {}, "x"},
         {"a longer message", SOCK_SEQPACKET, {}, "m/../../etc"},
+        {"a two-byte request", SOCK_SEQPACKET, {}, "mr"},
         {"a removal of files it did not make", SOCK_SEQPACKET, {}, "r"},
     };
     for (const auto& r : kRefusals) {

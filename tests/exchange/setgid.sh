@@ -88,6 +88,17 @@ else
 fi
 pkill -KILL -u "$flooder" 2> /dev/null || true
 sleep 0.2
+# Without the group's right the helper cannot make the files: the lookup
+# says that the helper is not set up (0x20000009), not a system error.
+chmod g-s "$stage/keilbrecher-exchange"
+unset_up=$(as_clerk "$stage/lookup_loop" 1 1 2>&1 || true)
+if grep -q "error 536870921:" <<< "$unset_up"; then
+  echo "ok: a helper without the group's right is reported as not set up"
+else
+  echo "FAIL: a helper without the group's right gave another error: $unset_up"
+  status=1
+fi
+chmod g+s "$stage/keilbrecher-exchange"
 as_clerk "$stage/lookup_loop" 2 1 > /dev/null || status=1
 left=$(find "$stage/fibu" -mindepth 1 ! -name Lief-adr.exe)
 if [ -z "$left" ]; then echo "ok: her lookups leave nothing in the folder"; else echo "FAIL: left: $left"; status=1; fi

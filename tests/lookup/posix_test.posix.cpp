@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -60,15 +61,27 @@ TEST(Lock, HeldTooLongIsNamed) {
     EXPECT_EQ(window.shown, Widen(SampleBlock()));
 }
 
-// Killed between two lookups, the helper is started again for the next.
-TEST(Helper, ThatDiedIsStartedAgain) {
+// A helper that may open no more files reports the creation as the act
+// that failed. Killed between two lookups, the helper is started again for
+// the next.
+TEST(Helper, FailedCreationIsNamedAndADeadHelperStartedAgain) {
     PrepareResponse(SampleScreen());
     RecordingWindow first;
     cmdRecord1_Click(first);
     std::ifstream children("/proc/self/task/" + std::to_string(::getpid()) + "/children");
-    int killed = 0;
-    for (int pid = 0; children >> pid; ++killed) ::kill(pid, SIGKILL);
-    ASSERT_EQ(killed, 1);
+    int pid = 0;
+    ASSERT_TRUE(children >> pid);
+    // Its standard descriptors, the folder and its lock: none left for in.txt.
+    const rlimit few{5, 5};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &few, nullptr), 0);
+    try {
+        MakeExchangeFiles(RequestFilePath(), ResponseFilePath());
+        ADD_FAILURE() << "made";
+    } catch (const Error& e) {
+        EXPECT_EQ(e.number(), EMFILE);
+        EXPECT_NE(std::string(e.text()).find("kann nicht angelegt werden"), std::string::npos) << e.text();
+    }
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
     RecordingWindow second;
     cmdRecord2_Click(second);
     EXPECT_EQ(second.shown, Widen(SampleBlock()));
