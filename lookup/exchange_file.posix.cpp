@@ -49,7 +49,7 @@ std::vector<std::uint8_t> ExchangeFile::ReadAll() const { return ReadWholeRespon
 
 std::vector<std::uint8_t> ReadWholeResponse(int fd, const std::string& path) {
     struct stat info {};
-    if (::fstat(fd, &info) != 0) ThrowFileError(errno, kResponseRole, path, "abgefragt");
+    if (::fstat(fd, &info) != 0) ThrowFileError(errno, kResponseRole, path, "geprüft");
     if (info.st_size > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path, info.st_size);
     const auto size = static_cast<std::size_t>(info.st_size);
 

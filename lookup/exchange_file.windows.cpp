@@ -154,7 +154,7 @@ void ExchangeFile::Write(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> ExchangeFile::ReadAll() const {
     LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(handle_, &size)) ThrowFileError(LastError(), role_, path_, "abgefragt");
+    if (!::GetFileSizeEx(handle_, &size)) ThrowFileError(LastError(), role_, path_, "geprüft");
     if (size.QuadPart > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path_, size.QuadPart);
     std::vector<std::uint8_t> buffer;
     try {

@@ -44,7 +44,7 @@ public:
     Helper() {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
-            ThrowSystemError(errno, "Die Verbindung zum Hilfsprogramm für die Austauschdateien kann nicht angelegt werden");
+            ThrowSystemError(errno, "Die Verbindung zum Hilfsprogramm für die Austauschdateien kann nicht hergestellt werden");
         }
         socket_.reset(ends[0]);
         const UniqueFd theirs(ends[1]);
@@ -210,7 +210,7 @@ std::string OddityOfMode(std::uint32_t mode) {
     if (S_ISDIR(mode)) return "ein Ordner";
     if (S_ISFIFO(mode)) return "eine benannte Pipe";
     if (S_ISCHR(mode) || S_ISBLK(mode)) return "ein Gerät";
-    return "ein Socket oder eine andere besondere Datei";
+    return "eine besondere Datei";
 }
 
 MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath,

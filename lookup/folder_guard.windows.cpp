@@ -231,7 +231,8 @@ struct FolderGuard::Watch {
         if (find.get() == INVALID_HANDLE_VALUE) {
             // A folder below that went meanwhile holds nothing.
             if (!relative.empty() && IsNotFound(::GetLastError())) return;
-            ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative));
+            ThrowSystemError(LastError(), "Der Ordner " + Quoted(folder + Utf8FromWide(relative)) +
+                                              " kann nicht geöffnet werden");
         }
         do {
             const std::wstring leaf = found.cFileName;

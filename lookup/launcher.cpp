@@ -14,14 +14,16 @@ CommandParts SplitCommandLine(const std::string& commandLine) {
     const auto output = commandLine.rfind(" >");
     if (input == std::string::npos || output == std::string::npos || output < input + 2) {
         throw Error(kErrCommandLine, "Die Befehlszeile " + Quoted(commandLine) +
-                                         " hat nicht die Form PROGRAMM <EINGABE >AUSGABE.");
+                                         " für das Suchprogramm hat nicht die Form „Programm <Eingabe >Ausgabe“. Melden Sie "
+                                         "den Fehler Ihrer IT-Betreuung.");
     }
     CommandParts parts{commandLine.substr(0, input),
                        commandLine.substr(input + 2, output - input - 2),
                        commandLine.substr(output + 2)};
     if (parts.program.empty() || parts.input.empty() || parts.output.empty()) {
         throw Error(kErrCommandLine, "Der Befehlszeile " + Quoted(commandLine) +
-                                         " fehlt das Programm, die Eingabe oder die Ausgabe.");
+                                         " für das Suchprogramm fehlt das Programm, die Eingabe oder die "
+                                         "Ausgabe. Melden Sie den Fehler Ihrer IT-Betreuung.");
     }
     return parts;
 }

@@ -5,80 +5,91 @@ namespace keil {
 Error::Error(std::int32_t number, const std::string& text)
     : std::runtime_error(text), number_(number) {}
 
+namespace {
+
+constexpr const char* kTellSupport = "Melden Sie den Fehler Ihrer IT-Betreuung.";
+constexpr const char* kRestart = "Starten Sie den Keilbrecher neu und suchen Sie erneut.";
+
+// `number` with a dot between each group of three digits, as German writes
+// large numbers.
+std::string Grouped(long long number) {
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && digits[i - 1] != '-' && (digits.size() - i) % 3 == 0) grouped += '.';
+        grouped += digits[i];
+    }
+    return grouped;
+}
+
+}  // namespace
+
 void ThrowOverflow() {
-    throw Error(kErrOverflow,
-                "Überlauf: Eine Zahl ist für das Programm zu groß geworden, meist weil die Antwort des "
-                "Suchprogramms zu lang ist. Die Suche ist abgebrochen; melden Sie den Fehler Ihrer IT-Betreuung.");
+    throw Error(kErrOverflow, std::string("Die Antwort des Suchprogramms ist zu lang, um sie auszuwerten. Die Suche "
+                                          "ist abgebrochen. ") + kTellSupport);
 }
 
 void ThrowRange() {
-    throw Error(kErrRange,
-                "Die Antwort des Suchprogramms ist zu kurz oder anders aufgebaut als erwartet, deshalb lässt sich "
-                "keine Adresse aus ihr lesen. Starten Sie das Programm neu und suchen Sie erneut; kommt der Fehler "
-                "wieder, melden Sie ihn Ihrer IT-Betreuung.");
+    throw Error(kErrRange, std::string("Die Antwort des Suchprogramms ist zu kurz oder anders aufgebaut als "
+                                       "erwartet, deshalb lässt sich keine Adresse aus ihr lesen. ") + kRestart);
 }
 
 void ThrowEmptyResponse() {
-    throw Error(kErrRange,
-                "Das Suchprogramm hat keine Antwort geschrieben, deshalb lässt sich keine Adresse anzeigen. "
-                "Starten Sie das Programm neu und suchen Sie erneut; kommt der Fehler wieder, melden Sie ihn "
-                "Ihrer IT-Betreuung.");
+    throw Error(kErrRange, std::string("Das Suchprogramm hat keine Antwort geschrieben, deshalb lässt sich keine "
+                                       "Adresse anzeigen. ") + kRestart);
 }
 
 void ThrowAllocation() {
-    throw Error(kErrAllocation,
-                "Für die Antwort des Suchprogramms ist nicht genug Arbeitsspeicher frei. Schließen Sie andere "
-                "Programme und starten Sie das Programm neu.");
+    throw Error(kErrAllocation, "Für die Antwort des Suchprogramms ist nicht genug Arbeitsspeicher frei. Schließen "
+                                "Sie andere Programme und starten Sie den Keilbrecher neu.");
 }
 
 void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found) {
     throw Error(kErrNotPlainFile, "An der Stelle der " + role + " " + Quoted(path) + " steht " + found +
-                                      ", keine einfache Datei. Das Programm verändert daran nichts. Lassen Sie den "
-                                      "Eintrag von Ihrer IT-Betreuung entfernen und starten Sie das Programm dann neu.");
+                                      ", keine einfache Datei. Der Keilbrecher verändert daran nichts. " +
+                                      kTellSupport);
 }
 
 void ThrowReplaced(const std::string& role, const std::string& path) {
     throw Error(kErrReplaced, "Die " + role + " " + Quoted(path) +
                                   " ist während der Suche von einem anderen Programm ersetzt worden. Die fremde "
-                                  "Datei bleibt, wie sie ist; melden Sie den Vorfall Ihrer IT-Betreuung.");
+                                  "Datei bleibt, wie sie ist. " + kTellSupport);
 }
 
 void ThrowExchangeHelper(const std::string& helper, const std::string& folder) {
-    throw Error(kErrExchangeHelper,
-                "Das Hilfsprogramm " + Quoted(helper) + " fehlt oder darf im Ordner des Suchprogramms " +
-                    Quoted(folder) + " keine Austauschdateien anlegen und löschen. Ihre IT-Betreuung muss prüfen, " +
-                    "dass das Hilfsprogramm der Gruppe „keilbrecher“ gehört und das Setgid-Bit trägt und dass der " +
-                    "Ordner dieser Gruppe gehört und von ihr beschreibbar ist.");
+    throw Error(kErrExchangeHelper, "Das Hilfsprogramm " + Quoted(helper) +
+                                        " fehlt oder darf im Ordner des Suchprogramms " + Quoted(folder) +
+                                        " keine Austauschdateien anlegen oder löschen. Deshalb ist keine Suche "
+                                        "möglich. " + kTellSupport);
 }
 
 void ThrowLockTaken(const std::string& folder, const std::string& name) {
-    throw Error(kErrLockTaken,
-                "Ein anderes Programm hält die Sperre für den Ordner des Suchprogramms " + Quoted(folder) +
-                    " so, dass dieses Programm sie nicht nehmen kann; solange sucht niemand auf diesem Rechner. " +
-                    "Melden Sie das Ihrer IT-Betreuung: Sie muss das Programm beenden, das den Namen " +
-                    Quoted(name) + " belegt. Starten Sie das Programm danach neu.");
+    throw Error(kErrLockTaken, "Ein anderes Programm blockiert die Sperre für den Ordner des Suchprogramms " +
+                                   Quoted(folder) + ", deshalb kann auf diesem Rechner niemand suchen. " +
+                                   kTellSupport + " Die IT-Betreuung findet das Programm über eine Suche nach "
+                                   "offenen Handles mit dem Namen " + Quoted(name) + ".");
 }
 
 void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name) {
     throw Error(kErrLockHeld,
                 "Eine andere Suche hält den Ordner des Suchprogramms " + Quoted(folder) +
                     " seit über einer Minute belegt" + (holder.empty() ? "" : " (" + holder + ")") +
-                    ". Solange sucht niemand sonst auf diesem Rechner. Melden Sie den Fehler Ihrer IT-Betreuung." +
+                    ". Solange sucht niemand sonst auf diesem Rechner. " + kTellSupport +
                     (name.empty() ? ""
-                                  : " Welches Programm die Sperre hält, zeigt ihr eine Suche nach offenen Handles "
+                                  : " Die IT-Betreuung findet das Programm über eine Suche nach offenen Handles "
                                     "mit dem Namen " + Quoted(name) + "."));
 }
 
 void ThrowResponseTooLarge(const std::string& path, long long size) {
-    throw Error(kErrResponseTooLarge, "Die " + std::string(kResponseRole) + " " + Quoted(path) + " ist mit " +
-                                          std::to_string(size) + " Bytes 2 GiB oder größer und wird nicht " +
-                                          "gelesen. Melden Sie den Fehler Ihrer IT-Betreuung.");
+    throw Error(kErrResponseTooLarge, "Die " + std::string(kResponseRole) + " " + Quoted(path) + " ist " +
+                                          Grouped(size) + "\u00A0Bytes groß. Der Keilbrecher liest keine Antwort "
+                                          "ab 2\u00A0GiB. " + kTellSupport);
 }
 
 void ThrowResponseChanged(const std::string& path) {
     throw Error(kErrResponseChanged, "Die " + std::string(kResponseRole) + " " + Quoted(path) +
-                                         " ist beim Lesen kürzer geworden: Ein anderes Programm hat sie "
-                                         "verändert. Starten Sie das Programm neu und suchen Sie erneut.");
+                                         " ist beim Lesen kürzer geworden, ein anderes Programm hat sie verändert. " +
+                                         kRestart);
 }
 
 void ThrowFileError(std::int32_t code, const std::string& role, const std::string& path, const std::string& done) {
@@ -88,17 +99,19 @@ void ThrowFileError(std::int32_t code, const std::string& role, const std::strin
 std::string Quoted(const std::string& text) { return "„" + text + "“"; }
 
 std::string ExplainSystemError(std::int32_t code) {
-    constexpr const char* kTellSupport = "Melden Sie den Fehler Ihrer IT-Betreuung.";
     switch (ClassifySystemError(code)) {
         case SystemFault::kNotFound:
             return "Die Datei oder der Ordner ist nicht vorhanden. Bitten Sie Ihre IT-Betreuung, das "
                    "Suchprogramm und seinen Ordner einzurichten.";
         case SystemFault::kNoPermission:
-            return "Dazu fehlt Ihnen die Berechtigung. Hat Ihre IT-Betreuung sie Ihnen gerade erst gegeben, "
-                   "melden Sie sich ab und wieder an; sonst bitten Sie sie darum.";
+            return "Ihnen fehlt die nötige Berechtigung. Bitten Sie Ihre IT-Betreuung darum, und melden Sie sich "
+                   "danach ab und wieder an.";
         case SystemFault::kBusy:
-            return "Ein anderes Programm benutzt die Datei gerade. Starten Sie das Programm in einigen Minuten "
-                   "neu; kommt der Fehler wieder, melden Sie ihn Ihrer IT-Betreuung.";
+            return "Ein anderes Programm benutzt die Datei gerade. Starten Sie den Keilbrecher in einigen Minuten "
+                   "neu.";
+        case SystemFault::kTooManyPrograms:
+            return "Der Rechner kann gerade kein weiteres Programm starten, weil zu viele laufen. Schließen Sie "
+                   "andere Programme und starten Sie den Keilbrecher neu.";
         case SystemFault::kWrongFormat:
             return kWrongFormatText;
         case SystemFault::kDiskFull:
@@ -121,8 +134,7 @@ std::string ExplainSystemError(std::int32_t code) {
 }
 
 void ThrowSystemError(std::int32_t code, const std::string& context) {
-    // Code 0 is no error of the system's: nothing but the advice follows.
-    throw Error(code, context + (code == 0 ? ". " : ": ") + ExplainSystemError(code));
+    throw Error(code, context + ". " + ExplainSystemError(code));
 }
 
 }  // namespace keil

@@ -41,7 +41,7 @@ enum ErrorNumber : std::int32_t {
 
 // The text of an allocation that failed outside the program's own checks.
 inline constexpr const char* kOutOfMemoryText =
-    "Es ist nicht genug Arbeitsspeicher frei. Schließen Sie andere Programme und starten Sie das Programm neu.";
+    "Es ist nicht genug Arbeitsspeicher frei. Schließen Sie andere Programme und starten Sie den Keilbrecher neu.";
 
 // The exchange files' names in the program's messages.
 inline constexpr const char* kRequestRole = "Anfragedatei";
@@ -95,6 +95,7 @@ enum class SystemFault {
     kNotFound,
     kNoPermission,
     kBusy,
+    kTooManyPrograms,
     kWrongFormat,
     kDiskFull,
     kReadOnly,
@@ -114,15 +115,18 @@ SystemFault ClassifySystemError(std::int32_t code);
 // kinds above, else the system's own words for the code.
 std::string ExplainSystemError(std::int32_t code);
 
-// The system's own words for `code`, for an error without a text of the
-// program's: on POSIX the code's name and number ("EPROTO (71)"), since
+// What the system says of `code`, for an error without a text of the
+// program's: on POSIX that the system reports an unexpected error, with the
+// code's name in parentheses for the IT support ("(EPROTO)"), since
 // strerror follows the session's LANGUAGE whatever locale it is given; on
-// Windows FormatMessage's text, German where Windows has it, without its
-// inserts. Empty for code 0, which is no error.
+// Windows FormatMessage's German text without its inserts, or, where
+// Windows has no German texts, that it reports system error `code`. Empty
+// for code 0, which is no error.
 std::string SystemErrorText(std::int32_t code);
 
 // Raises an Error with the given system error number; the text is the
-// context, then what the error means and what to do.
+// context (a sentence without its full stop), then what the error means and
+// what to do.
 [[noreturn]] void ThrowSystemError(std::int32_t code, const std::string& context);
 
 }  // namespace keil

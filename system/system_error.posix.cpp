@@ -6,8 +6,8 @@
 namespace keil {
 
 const char* const kWrongFormatText =
-    "Die Datei ist kein Programm, das Linux ausführen kann. Ein Windows-Programm braucht Wine: Bitten Sie "
-    "Ihre IT-Betreuung, Wine für Windows-Programme einzurichten.";
+    "Die Datei ist kein Programm, das Linux ausführen kann. Ist es ein Windows-Programm, bitten Sie Ihre "
+    "IT-Betreuung, Wine dafür einzurichten.";
 
 SystemFault ClassifySystemError(std::int32_t code) {
     switch (code) {
@@ -19,8 +19,11 @@ SystemFault ClassifySystemError(std::int32_t code) {
             return SystemFault::kNoPermission;
         case EBUSY:
         case ETXTBSY:
-        case EAGAIN:
             return SystemFault::kBusy;
+        // From the start of a program: the user's or the system's limit of
+        // processes is reached.
+        case EAGAIN:
+            return SystemFault::kTooManyPrograms;
         case ENOEXEC:
             return SystemFault::kWrongFormat;
         case ENOSPC:
@@ -39,9 +42,9 @@ SystemFault ClassifySystemError(std::int32_t code) {
 
 std::string SystemErrorText(std::int32_t code) {
     if (code == 0) return "";
-    std::string text = "Systemfehler ";
-    if (const char* name = ::strerrorname_np(code)) text.append(name).append(" ");
-    return text.append("(").append(std::to_string(code)).append(")");
+    const char* name = ::strerrorname_np(code);
+    return std::string("Das Betriebssystem meldet einen unerwarteten Fehler (") +
+           (name != nullptr ? name : "Systemfehler " + std::to_string(code)) + ").";
 }
 
 }  // namespace keil

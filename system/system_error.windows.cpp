@@ -26,8 +26,8 @@ constexpr DWORD kErrorDiskQuotaExceeded = 1295;
 bool IsDigit(wchar_t c) { return c >= L'0' && c <= L'9'; }
 
 // A message text with its inserts ("%1", "%2!d!") removed, its escapes
-// ("%%", "%n") resolved and its line breaks and doubled blanks made single
-// blanks.
+// ("%%", "%n") resolved, its line breaks and doubled blanks made single
+// blanks, and no blank left before a full stop or comma.
 std::wstring WithoutInserts(const std::wstring& raw) {
     std::wstring text;
     for (std::size_t i = 0; i < raw.size(); ++i) {
@@ -43,6 +43,8 @@ std::wstring WithoutInserts(const std::wstring& raw) {
         }
         if (c == L'\r' || c == L'\n' || c == L'\t') c = L' ';
         if (c == L' ' && (text.empty() || text.back() == L' ')) continue;
+        // "für %1." without its insert: no blank before the full stop.
+        if ((c == L'.' || c == L',') && !text.empty() && text.back() == L' ') text.pop_back();
         text += c;
     }
     while (!text.empty() && text.back() == L' ') text.pop_back();
@@ -70,6 +72,9 @@ SystemFault ClassifySystemError(std::int32_t code) {
         case ERROR_LOCK_VIOLATION:
         case ERROR_BUSY:
             return SystemFault::kBusy;
+        case ERROR_NO_PROC_SLOTS:
+        case ERROR_NOT_ENOUGH_QUOTA:
+            return SystemFault::kTooManyPrograms;
         case ERROR_BAD_FORMAT:
         case ERROR_INVALID_EXE_SIGNATURE:
         case ERROR_BAD_EXE_FORMAT:
@@ -98,11 +103,10 @@ SystemFault ClassifySystemError(std::int32_t code) {
 std::string SystemErrorText(std::int32_t code) {
     if (code == 0) return "";
     const auto number = static_cast<DWORD>(code);
-    // German where Windows has the language installed, else Windows' own
-    // choice.
-    std::wstring raw = SystemMessage(number, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
-    if (raw.empty() && ::GetLastError() == ERROR_RESOURCE_LANG_NOT_FOUND) raw = SystemMessage(number, 0);
-    if (raw.empty()) return "Systemfehler " + std::to_string(number);
+    // German where Windows has the language installed; the text in another
+    // language would not be understood.
+    const std::wstring raw = SystemMessage(number, MAKELANGID(LANG_GERMAN, SUBLANG_GERMAN));
+    if (raw.empty()) return "Windows meldet den Systemfehler " + std::to_string(number) + ".";
     return Utf8FromWide(WithoutInserts(raw));
 }
 

@@ -121,17 +121,17 @@ frmMain::frmMain(HINSTANCE instance) {
     windowClass.lpszClassName = kClassName;
     // Registered once for the process; a second window takes the class as it is.
     if (::RegisterClassExW(&windowClass) == 0 && ::GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
-        ThrowWindowError("Die Fensterklasse des Hauptfensters kann nicht registriert werden");
+        ThrowWindowError("Das Fenster des Keilbrechers kann nicht angelegt werden");
     }
 
     frm_ = ::CreateWindowExW(kExStyle, kClassName, Wide(kCaption), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
-    if (frm_ == nullptr) ThrowWindowError("Das Hauptfenster kann nicht angelegt werden");
+    if (frm_ == nullptr) ThrowWindowError("Das Fenster des Keilbrechers kann nicht angelegt werden");
 
     const auto control = [&](const wchar_t* kind, const wchar_t* text, DWORD style, DWORD exStyle, int id) {
         HWND hwnd = ::CreateWindowExW(exStyle, kind, text, WS_CHILD | style, 0, 0, 0, 0, frm_,
                                       reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
-        if (hwnd == nullptr) ThrowWindowError("Ein Steuerelement des Hauptfensters kann nicht angelegt werden");
+        if (hwnd == nullptr) ThrowWindowError("Das Fenster des Keilbrechers kann nicht vollständig angelegt werden");
         return hwnd;
     };
     constexpr DWORD kShownStop = WS_VISIBLE | WS_TABSTOP;
@@ -240,7 +240,7 @@ void frmMain::SetRecord2Enabled(bool enabled) { ::EnableWindow(cmdRecord2_, enab
 void frmMain::SetResultText(const std::u16string& text) {
     const std::u16string shown = keil::DisplayTextFromBlock(text, u"\r\n");
     if (!::SetWindowTextW(txtResult_, reinterpret_cast<const wchar_t*>(shown.c_str()))) {
-        ThrowWindowError("Der Text des Adressfelds kann nicht gesetzt werden");
+        ThrowWindowError("Die Adresse kann im Adressfeld nicht angezeigt werden");
     }
     UpdateScrollBar();
 }

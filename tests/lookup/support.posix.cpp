@@ -26,7 +26,7 @@ const std::vector<SystemFaultCase> kSystemFaults = {
     {EPERM, SystemFault::kNoPermission}, {ETXTBSY, SystemFault::kBusy},       {EBUSY, SystemFault::kBusy},
     {ENOEXEC, SystemFault::kWrongFormat}, {ENOSPC, SystemFault::kDiskFull},   {EDQUOT, SystemFault::kDiskFull},
     {EROFS, SystemFault::kReadOnly},    {EIO, SystemFault::kInputOutput},    {ENOMEM, SystemFault::kOutOfMemory},
-    {EPROTO, SystemFault::kOther},      {EMFILE, SystemFault::kOther},
+    {EAGAIN, SystemFault::kTooManyPrograms}, {EPROTO, SystemFault::kOther}, {EMFILE, SystemFault::kOther},
 };
 
 namespace {

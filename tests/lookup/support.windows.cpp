@@ -20,6 +20,7 @@ const std::vector<SystemFaultCase> kSystemFaults = {
     {ERROR_BAD_NETPATH, SystemFault::kNotFound},
     {ERROR_ACCESS_DENIED, SystemFault::kNoPermission},
     {ERROR_SHARING_VIOLATION, SystemFault::kBusy},
+    {ERROR_NO_PROC_SLOTS, SystemFault::kTooManyPrograms},
     {ERROR_BAD_EXE_FORMAT, SystemFault::kWrongFormat},
     {1295, SystemFault::kDiskFull},  // ERROR_DISK_QUOTA_EXCEEDED
     {ERROR_WRITE_PROTECT, SystemFault::kReadOnly},

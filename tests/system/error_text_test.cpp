@@ -1,0 +1,130 @@
+// Every text that a clerk can meet in an error's message box, with the
+// longest names a server gives: German quotation marks only; no colon after
+// the box's "Fehler N:" but inside a quoted name; no errno name but the one
+// in parentheses for the IT support; one reporting phrase at most, and that
+// one; a full stop at the end, no insert left; short enough to take in at a
+// glance. And each kind of system error that a clerk meets has a text of
+// the program's own.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+
+#include "error.h"
+#include "folder_guard.h"
+#include "launcher.h"
+#include "support.h"
+
+namespace keil::test {
+namespace {
+
+const std::string kFile = R"(\\fs01-buchhaltung\fibu-mandant-0815\out.txt)";
+const std::string kFolder = R"(\\fs01-buchhaltung\fibu-mandant-0815\)";
+const std::string kOwner = R"(TS01-BUCHHALTUNG\mueller-luedenscheidt)";
+constexpr std::size_t kMostCharacters = 450;
+
+struct TextCase {
+    std::string name;
+    std::function<void()> raise;
+};
+
+std::vector<TextCase> AllTexts() {
+    std::vector<TextCase> cases = {
+        {"Overflow", [] { ThrowOverflow(); }},
+        {"Range", [] { ThrowRange(); }},
+        {"EmptyResponse", [] { ThrowEmptyResponse(); }},
+        {"Allocation", [] { ThrowAllocation(); }},
+        {"NotPlainFile", [] { ThrowNotPlainFile(kResponseRole, kFile, "eine besondere Datei"); }},
+        {"Replaced", [] { ThrowReplaced(kRequestRole, kFile); }},
+        {"ExchangeHelper", [] { ThrowExchangeHelper("/usr/libexec/keilbrecher/keilbrecher-exchange", kFolder); }},
+        {"LockTaken", [] { ThrowLockTaken(kFolder, "Global\\Keilbrecher lookup folder " + kFolder); }},
+        {"LockHeldByANamedProcess",
+         [] { ThrowLockHeld(kFolder, "Prozess 4194303 des Benutzers „mueller-luedenscheidt“", ""); }},
+        {"LockHeldByAMutex", [] { ThrowLockHeld(kFolder, "", "Global\\Keilbrecher lookup folder " + kFolder); }},
+        {"ResponseTooLarge", [] { ThrowResponseTooLarge(kFile, 2147483648LL); }},
+        {"ResponseChanged", [] { ThrowResponseChanged(kFile); }},
+        {"ForeignEntryBeforeStart",
+         [] { ThrowForeignEntry(kFolder + "sub\\planted.dll", kOwner, SeenWhen::kBeforeStart, Verdict::kForeignOwner); }},
+        {"EntryWithMoreLinks", [] { ThrowForeignEntry(kFile, "", SeenWhen::kBeforeStart, Verdict::kMoreLinks); }},
+        {"ForeignEntryDuringTheRun",
+         [] { ThrowForeignEntry(kFolder + "planted.dll", kOwner, SeenWhen::kDuringRun, Verdict::kForeignOwner); }},
+        {"EntryCameAndWent", [] { ThrowForeignEntry(kFolder + "x.dll", "", SeenWhen::kCameAndWent, Verdict::kForeignOwner); }},
+        {"ForeignFolder", [] { ThrowForeignFolder(kFolder, kOwner, false); }},
+        {"FolderIsALink", [] { ThrowForeignFolder(kFolder, "", true); }},
+        {"WatchOverflow", [] { ThrowWatchOverflow(kFolder); }},
+        {"CommandLine", [] { SplitCommandLine(kFile); }},
+        {"NoSystemCode", [] { ThrowSystemError(0, "Das Fenster des Keilbrechers kann nicht angelegt werden"); }},
+    };
+    for (const auto& [code, fault] : kSystemFaults) {
+        cases.push_back({"FileError" + std::to_string(code), [code] { ThrowFileError(code, kResponseRole, kFile, "gelesen"); }});
+    }
+    return cases;
+}
+
+void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
+
+// `text` without what stands between `open` and `close`.
+std::string Without(const std::string& text, const std::string& open, const std::string& close) {
+    std::string rest;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t start = text.find(open, at);
+        rest += text.substr(at, start - at);
+        if (start == std::string::npos) break;
+        const std::size_t end = text.find(close, start);
+        at = end == std::string::npos ? text.size() : end + close.size();
+    }
+    return rest;
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+    return count;
+}
+
+class Text : public testing::TestWithParam<TextCase> {};
+
+TEST_P(Text, ReadsAtAGlance) {
+    std::string text;
+    try {
+        GetParam().raise();
+    } catch (const Error& e) {
+        text = e.text();
+    }
+    const std::string words = Without(text, "„", "“");
+    EXPECT_EQ(text.find('"'), std::string::npos) << text;
+    EXPECT_EQ(words.find(':'), std::string::npos) << text;
+    EXPECT_FALSE(std::regex_search(Without(words, "(", ")"), std::regex("E[A-Z]{3,}"))) << text;
+    EXPECT_LE(Count(text, "Melden Sie"), Count(text, "Melden Sie den Fehler Ihrer IT-Betreuung.")) << text;
+    EXPECT_LE(Count(text, "Melden Sie"), 1u) << text;
+    EXPECT_TRUE(text.ends_with('.') && text.find('%') == std::string::npos) << text;
+    // Characters, not bytes: a UTF-8 sequence counts once.
+    const auto characters = std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; });
+    EXPECT_LE(static_cast<std::size_t>(characters), kMostCharacters) << text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Errors, Text, testing::ValuesIn(AllTexts()),
+                         [](const auto& row) { return row.param.name; });
+
+TEST(SystemErrors, KindsHaveTextsOfTheirOwn) {
+    std::map<SystemFault, std::string> texts;
+    for (const auto& [code, fault] : kSystemFaults) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(ClassifySystemError(code), fault);
+        const std::string text = ExplainSystemError(code);
+        // The system's words for the rest only, then the advice.
+        EXPECT_EQ(text.starts_with(SystemErrorText(code)) && text.size() > SystemErrorText(code).size() + 1,
+                  fault == SystemFault::kOther) << text;
+        EXPECT_TRUE(fault == SystemFault::kOther || texts.emplace(fault, text).first->second == text) << text;
+    }
+    std::set<std::string> distinct;
+    for (const auto& [fault, text] : texts) distinct.insert(text);
+    EXPECT_EQ(distinct.size(), texts.size());
+    EXPECT_EQ(ExplainSystemError(0), "Melden Sie den Fehler Ihrer IT-Betreuung.");
+}
+
+}  // namespace
+}  // namespace keil::test
