@@ -5,7 +5,8 @@ set(CPACK_PACKAGE_NAME keilbrecher)
 set(CPACK_PACKAGE_VENDOR "Der Keilbrecher")
 set(CPACK_PACKAGE_VERSION "${PROJECT_VERSION}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "looks up supplier address records in the FIBU lookup program")
-set(CPACK_PACKAGE_CONTACT "Der Keilbrecher maintainers <maintainers@keilbrecher.example.org>")
+set(KEIL_CONTACT_ADDRESS "maintainers@keilbrecher.example.org")
+set(CPACK_PACKAGE_CONTACT "Der Keilbrecher maintainers <${KEIL_CONTACT_ADDRESS}>")
 set(CPACK_STRIP_FILES ON)
 
 if(WIN32)
@@ -28,8 +29,9 @@ if(WIN32)
       COMMAND "${CMAKE_STRIP}" -o "${_dir}/keilbrecher.exe" "$<TARGET_FILE:keilbrecher>"
       COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/window/keilbrecher.ico" "${_readme}" "${_dir}"
       COMMAND "${KEIL_WIXL}" -a x64 -o "${_msi}" keilbrecher.wxs
+      COMMAND /usr/bin/python3 "${CMAKE_SOURCE_DIR}/packaging/msi_summary.py" "${_msi}"
       WORKING_DIRECTORY "${_dir}"
-      DEPENDS keilbrecher "${_dir}/keilbrecher.wxs" "${_readme}" VERBATIM)
+      DEPENDS keilbrecher "${_dir}/keilbrecher.wxs" "${_readme}" packaging/msi_summary.py VERBATIM)
     add_custom_target(msi DEPENDS "${_msi}")
   endif()
 else()
@@ -54,10 +56,11 @@ else()
   # Debian keeps the changelog and the manual page compressed, reproducibly.
   set(_changelog "${CMAKE_BINARY_DIR}/changelog.gz")
   set(_manual "${CMAKE_BINARY_DIR}/keilbrecher.1.gz")
+  configure_file(packaging/keilbrecher.1.in "${CMAKE_BINARY_DIR}/keilbrecher.1" @ONLY)
   add_custom_command(OUTPUT "${_changelog}" "${_manual}"
     COMMAND gzip -9n -c "${CMAKE_SOURCE_DIR}/packaging/changelog" > "${_changelog}"
-    COMMAND gzip -9n -c "${CMAKE_SOURCE_DIR}/packaging/keilbrecher.1" > "${_manual}"
-    DEPENDS packaging/changelog packaging/keilbrecher.1)
+    COMMAND gzip -9n -c "${CMAKE_BINARY_DIR}/keilbrecher.1" > "${_manual}"
+    DEPENDS packaging/changelog "${CMAKE_BINARY_DIR}/keilbrecher.1")
   add_custom_target(package_docs ALL DEPENDS "${_changelog}" "${_manual}")
   install(FILES "${_changelog}" DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/keilbrecher")
   install(FILES "${_manual}" DESTINATION "${CMAKE_INSTALL_MANDIR}/man1")

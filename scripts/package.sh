@@ -32,6 +32,13 @@ echo "ok: lintian finds no error in $deb"
 dpkg-deb -f "$deb" Depends | grep -qw qt6-translations-l10n || { echo "FAIL: $deb does not depend on Qt's translations"; exit 1; }
 echo "ok: $deb depends on Qt's translations"
 bash tests/packaging/linux_setup.sh "$deb" README.md
+# The manual page has the sections an admin looks for, and the version.
+manual=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/keilbrecher.1.gz | gunzip)
+for section in NAME BESCHREIBUNG DATEIEN UMSTELLUNG DIAGNOSE '"FEHLER MELDEN"' '"SIEHE AUCH"'; do
+  grep -qxF ".SH $section" <<<"$manual" || { echo "FAIL: the manual page lacks the section $section"; exit 1; }
+done
+grep -q "Der Keilbrecher $(dpkg-deb -f "$deb" Version)" <<<"$manual" || { echo "FAIL: the manual page names another version"; exit 1; }
+echo "ok: the manual page has its sections and the package's version"
 [ "$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')" = "README.txt keilbrecher.exe " ]
 echo "ok: $zip holds keilbrecher.exe and README.txt"
 # Notepad shows the admins' README.txt right: a UTF-8 byte order mark, and
@@ -53,6 +60,14 @@ for want in "ProductName	Der Keilbrecher" "ProductVersion	$version" "Manufacture
   grep -qxF "$want" <<<"$properties" || { echo "FAIL: $msi lacks the property ${want/	/=}"; exit 1; }
 done
 echo "ok: $msi is Der Keilbrecher $version for the whole machine, with its fixed upgrade code"
+summary=$(msiinfo suminfo "$msi")
+for want in "Title: Installationsdatenbank" "Comments: Installiert den Keilbrecher" "Template: x64;1031"; do
+  grep -qF "$want" <<<"$summary" || { echo "FAIL: $msi's summary information lacks \"$want\""; exit 1; }
+done
+echo "ok: $msi's summary information is German"
+contact=$(grep -xF "ARPCONTACT	maintainers@keilbrecher.example.org" <<<"$properties") ||
+  { echo "FAIL: $msi names no contact"; exit 1; }
+echo "ok: $msi names $contact"
 
 prefix=$PWD/build/windows/msi-prefix
 cmake/fresh-wine-prefix.sh "$prefix"

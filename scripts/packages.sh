@@ -14,7 +14,7 @@ KEIL_PACKAGES=(
   clang-14 libclang-rt-14-dev
   xvfb xauth xdotool xclip imagemagick x11-utils ibus dbus-x11
   openbox orca python3-pyatspi at-spi2-core speech-dispatcher-espeak-ng procps
-  icoutils lintian dpkg-dev wixl msitools acl
+  icoutils lintian dpkg-dev wixl msitools gir1.2-libmsi-1.0 python3-gi acl
   mingw-w64 wine wine64 fonts-wine
   libxrender1 libxfixes3 libxrandr2 libxi6 libxcursor1 libxinerama1 libxcomposite1
 )
