@@ -83,11 +83,19 @@ stop_window
 # the input method too: text, Tab, Tab, Space, Alt+E, Alt+Z and two clicks
 # during a slow lookup make one lookup, and its record shows unchanged. A
 # second Windows process cannot write into the response file meanwhile.
+# Made larger during the lookup, the window paints its new area at once:
+# the result box reaches into it (white), where a window that does not
+# respond shows nothing (black).
 place "$fake" "sleep-ms 2000" "respond slow.bin"
 screen > "$folder/slow.bin"
 start_window
 click_at "$window" 72 28
 sleep 0.3
+x xdotool windowsize "$window" 640 400
+sleep 0.5
+x import -window "$window" "${screenshot%.png}-during-lookup.png"
+pixel=$(convert "${screenshot%.png}-during-lookup.png" -crop 1x1+600+360 -depth 8 -format '%[hex:p{0,0}]' info:)
+if [ "$pixel" = FFFFFF ]; then pass "it paints while it waits"; else fail "its new area during the lookup is #$pixel"; fi
 x xdotool type --delay 50 abcdef
 x xdotool key Tab Tab space alt+e alt+z
 if [ -n "${KEIL_E2E_WINE_PREFIX:-}" ]; then
