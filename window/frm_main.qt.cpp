@@ -46,7 +46,7 @@ public:
         // lookup, before the filter goes.
         QGuiApplication::sync();
         if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::OtherFocusReason);
-        qApp->removeEventFilter(this);
+        // The filter goes with this object.
     }
     HeldWindow(const HeldWindow&) = delete;
     HeldWindow& operator=(const HeldWindow&) = delete;
