@@ -189,7 +189,6 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
 void frmMain::ShowErrorAndQuit(const keil::Failure& failure) {
     QMessageBox box(QMessageBox::Critical, windowTitle(), QString::fromStdString(keil::ErrorBoxText(failure)),
                     QMessageBox::Ok, this);
-    box.setObjectName("errorBox");
     // Lets the user select and copy the message, for a report of the fault.
     box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     box.exec();
