@@ -16,6 +16,9 @@ check "Common Controls 6" grep -q 'name="Microsoft.Windows.Common-Controls" vers
 check "per-monitor DPI awareness, version 2" grep -q ">PerMonitorV2<" <<<"$manifest"
 check "Windows 10 and 11" grep -q "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a" <<<"$manifest"
 check "product name" grep -qx "Der Keilbrecher" <<<"$strings"
-check "file description" grep -q "^Der Keilbrecher - " <<<"$strings"
+# Task Manager shows the file description: the name, an en dash, the one
+# description that the MSI and the manual page use too.
+text=$(wrestool -x --raw --type=16 "$program" | iconv -f UTF-16LE -t UTF-8 | tr '\0' '\n')
+check "file description" grep -q "Der Keilbrecher – Lieferantenadressen im Suchprogramm nachschlagen" <<<"$text"
 check "version $version" grep -qx "$version" <<<"$strings"
 [ "$failures" -eq 0 ]
