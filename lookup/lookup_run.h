@@ -29,8 +29,9 @@ std::u16string CharFromCode(std::int32_t code);
 // exchange files. An empty response is the range error. It holds both
 // files from their creation to their deletion and reaches them only through
 // what it holds (see ExchangeFile). The record buttons are disabled for the
-// length of the run, and the window's WhileWaiting runs while it waits. Any failure leaves as an
-// Error; the buttons then stay disabled and the exchange files stay on disk.
+// length of the run, and the window's WhileWaiting runs while it waits. Any
+// failure leaves as an Error; the buttons then stay disabled and the
+// exchange files stay on disk.
 void RunLookup(WindowOperations& window, const std::u16string& request);
 
 // The Click handlers of the two record buttons: lookups of record 1 and 2.

@@ -12,8 +12,8 @@ Waited WaitUntilReady(NativeHandle handle, std::chrono::milliseconds limit) {
     const bool limited = limit >= std::chrono::milliseconds::zero();
     const Clock::time_point deadline = Clock::now() + (limited ? limit : std::chrono::milliseconds::zero());
     pollfd entry{handle, POLLIN, 0};
+    WindowOperations* const window = CurrentWaitingWindow();
     for (;;) {
-        WindowOperations* const window = CurrentWaitingWindow();
         std::chrono::milliseconds slice = kNoLimit;
         if (limited) {
             slice = std::max(std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()),

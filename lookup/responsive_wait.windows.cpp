@@ -10,10 +10,10 @@ namespace keil {
 Waited WaitUntilReady(NativeHandle handle, std::chrono::milliseconds limit) {
     const bool limited = limit >= std::chrono::milliseconds::zero();
     const ULONGLONG deadline = ::GetTickCount64() + static_cast<ULONGLONG>(limited ? limit.count() : 0);
+    WindowOperations* const window = CurrentWaitingWindow();
     for (;;) {
         const ULONGLONG now = ::GetTickCount64();
         const DWORD left = !limited ? INFINITE : now >= deadline ? 0 : static_cast<DWORD>(deadline - now);
-        WindowOperations* const window = CurrentWaitingWindow();
         const DWORD waited = window == nullptr || left == 0
                                  ? ::WaitForSingleObject(handle, left)
                                  : ::MsgWaitForMultipleObjectsEx(1, &handle, left, QS_ALLINPUT, MWMO_INPUTAVAILABLE);

@@ -67,7 +67,7 @@ done
 echo "ok: $msi's summary information is German"
 contact=$(grep -xF "ARPCONTACT	maintainers@keilbrecher.example.org" <<<"$properties") ||
   { echo "FAIL: $msi names no contact"; exit 1; }
-echo "ok: $msi names $contact"
+echo "ok: $msi names ${contact#*	} as its contact"
 
 prefix=$PWD/build/windows/msi-prefix
 cmake/fresh-wine-prefix.sh "$prefix"

@@ -22,6 +22,12 @@ std::string Grouped(long long number) {
     return grouped;
 }
 
+// How the IT support finds the program that holds the lock `name` (Windows).
+std::string HandleSearch(const std::string& name) {
+    return " Die IT-Betreuung findet das Programm über eine Suche nach offenen Handles mit dem Namen " + Quoted(name) +
+           ".";
+}
+
 }  // namespace
 
 void ThrowOverflow() {
@@ -66,8 +72,7 @@ void ThrowExchangeHelper(const std::string& helper, const std::string& folder) {
 void ThrowLockTaken(const std::string& folder, const std::string& name) {
     throw Error(kErrLockTaken, "Ein anderes Programm blockiert die Sperre für den Ordner des Suchprogramms " +
                                    Quoted(folder) + ", deshalb kann auf diesem Rechner niemand suchen. " +
-                                   kTellSupport + " Die IT-Betreuung findet das Programm über eine Suche nach "
-                                   "offenen Handles mit dem Namen " + Quoted(name) + ".");
+                                   kTellSupport + HandleSearch(name));
 }
 
 void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name) {
@@ -75,9 +80,7 @@ void ThrowLockHeld(const std::string& folder, const std::string& holder, const s
                 "Eine andere Suche hält den Ordner des Suchprogramms " + Quoted(folder) +
                     " seit über einer Minute belegt" + (holder.empty() ? "" : " (" + holder + ")") +
                     ". Solange sucht niemand sonst auf diesem Rechner. " + kTellSupport +
-                    (name.empty() ? ""
-                                  : " Die IT-Betreuung findet das Programm über eine Suche nach offenen Handles "
-                                    "mit dem Namen " + Quoted(name) + "."));
+                    (name.empty() ? "" : HandleSearch(name)));
 }
 
 void ThrowResponseTooLarge(const std::string& path, long long size) {
