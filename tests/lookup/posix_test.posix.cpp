@@ -23,15 +23,9 @@ namespace {
 
 TEST(Files, ResponseShorterThanItsSizeIsAnError) {
     // sysfs gives every attribute the size of a page, however short it is.
-    const int fd = ::open("/sys/devices/system/cpu/online", O_RDONLY | O_CLOEXEC);
-    ASSERT_GE(fd, 0);
-    try {
-        ReadWholeResponse(fd, "online");
-        ADD_FAILURE() << "read";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), 0x20000005);
-    }
-    ::close(fd);
+    const UniqueFd fd(::open("/sys/devices/system/cpu/online", O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.valid());
+    EXPECT_EQ(Catch([&] { ReadWholeResponse(fd.get(), "online"); }).number, 0x20000005);
 }
 
 // A lock held on another open file of the folder, by this very process: the
@@ -43,16 +37,14 @@ TEST(Lock, HeldTooLongIsNamed) {
     const int held = ::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(::flock(held, LOCK_EX), 0);
     RecordingWindow waiting;
-    try {
+    const Raised raised = Catch([&] {
         const WaitingWindow registered(waiting);
         MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(200));
-        ADD_FAILURE() << "made";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), kErrLockHeld);
-        const std::string holder = "(Prozess " + std::to_string(::getpid()) + " des Benutzers „" +
-                                   ::getpwuid(::geteuid())->pw_name + "“).";
-        EXPECT_NE(std::string(e.text()).find(holder), std::string::npos) << e.text();
-    }
+    });
+    EXPECT_EQ(raised.number, kErrLockHeld);
+    const std::string holder =
+        "(Prozess " + std::to_string(::getpid()) + " des Benutzers „" + ::getpwuid(::geteuid())->pw_name + "“).";
+    EXPECT_NE(raised.text.find(holder), std::string::npos) << raised.text;
     EXPECT_GT(waiting.waits, 1);
     EXPECT_TRUE(NoChildLeft());
     ::close(held);
@@ -74,13 +66,9 @@ TEST(Helper, FailedCreationIsNamedAndADeadHelperStartedAgain) {
     // Its standard descriptors, the folder and its lock: none left for in.txt.
     const rlimit few{5, 5};
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &few, nullptr), 0);
-    try {
-        MakeExchangeFiles(RequestFilePath(), ResponseFilePath());
-        ADD_FAILURE() << "made";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), EMFILE);
-        EXPECT_NE(std::string(e.text()).find("kann nicht angelegt werden"), std::string::npos) << e.text();
-    }
+    const Raised raised = Catch([] { MakeExchangeFiles(RequestFilePath(), ResponseFilePath()); });
+    EXPECT_EQ(raised.number, EMFILE);
+    EXPECT_NE(raised.text.find("kann nicht angelegt werden"), std::string::npos) << raised.text;
     ASSERT_EQ(::kill(pid, SIGKILL), 0);
     RecordingWindow second;
     cmdRecord2_Click(second);

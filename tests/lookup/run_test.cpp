@@ -210,17 +210,10 @@ TEST_P(Run, Scenario) {
     if (s.prepare) s.prepare();
     const int handles = CountOpenHandles();
     RecordingWindow window;
-    std::int32_t error = 0;
-    std::string text;
-    try {
-        cmdRecord1_Click(window);
-    } catch (const Error& e) {
-        error = e.number();
-        text = e.text();
-    }
+    const Raised raised = Catch([&] { cmdRecord1_Click(window); });
 
-    EXPECT_EQ(error, s.error);
-    EXPECT_NE(text.find(s.named), std::string::npos) << text;
+    EXPECT_EQ(raised.number, s.error);
+    EXPECT_NE(raised.text.find(s.named), std::string::npos) << raised.text;
     EXPECT_EQ(window.shown, s.shown ? Widen(*s.shown) : u"before");
     EXPECT_EQ(window.log, s.error == 0 ? kCompleteRun : s.shown ? kShownThenFailed : kFailedRun);
     EXPECT_EQ(FileExists(RequestFilePath()), (s.left & kIn) != 0);

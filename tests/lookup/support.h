@@ -77,6 +77,22 @@ inline std::string SampleScreen(const std::string& name = "Muster GmbH") {
     return "Kopf 1\r\nKopf 2\r\nFirma   " + SampleBlock(name) + "Zeile 11\r\nZeile 12\r\n";
 }
 
+// The number and text of the error that `action` raised; 0 and "" when it
+// raised none.
+struct Raised {
+    std::int32_t number = 0;
+    std::string text;
+};
+template <class Action>
+Raised Catch(Action&& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return {e.number(), e.text()};
+    }
+    return {};
+}
+
 // Platform facts: which platform this is; the system's error numbers of a
 // missing file, a missing folder and a program file that holds no program;
 // the ways it waits for a process.

@@ -44,14 +44,10 @@ TEST_P(Squat, IsNamedInTheError) {
     const UniqueHandle squatted(GetParam().squat(FolderLockName(FibuDir())));
     ASSERT_TRUE(squatted.valid());
     RecordingWindow window;
-    try {
-        cmdRecord1_Click(window);
-        ADD_FAILURE() << "looked up";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), kErrLockTaken);
-        EXPECT_NE(std::string(e.text()).find("mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."),
-                  std::string::npos) << e.text();
-    }
+    const Raised raised = Catch([&] { cmdRecord1_Click(window); });
+    EXPECT_EQ(raised.number, kErrLockTaken);
+    EXPECT_NE(raised.text.find("mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."), std::string::npos)
+        << raised.text;
     EXPECT_FALSE(FileExists(InFolder("fake-report.txt")));
 }
 
@@ -71,15 +67,13 @@ TEST(Lock, HeldTooLongIsNamed) {
     ::WaitForSingleObject(taken.get(), INFINITE);
     RecordingWindow waiting;
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // for the waiting window
-    try {
+    const Raised raised = Catch([&] {
         const WaitingWindow registered(waiting);
         const FolderLock lock(FibuDir(), std::chrono::milliseconds(200));
-        ADD_FAILURE() << "locked";
-    } catch (const Error& e) {
-        EXPECT_EQ(e.number(), kErrLockHeld);
-        EXPECT_NE(std::string(e.text()).find("offenen Handles mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."),
-                  std::string::npos) << e.text();
-    }
+    });
+    EXPECT_EQ(raised.number, kErrLockHeld);
+    EXPECT_NE(raised.text.find("offenen Handles mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."),
+              std::string::npos) << raised.text;
     EXPECT_GT(waiting.waits, 0);
     ::SetEvent(release.get());
     holder.join();

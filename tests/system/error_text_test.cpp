@@ -69,12 +69,7 @@ void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
 class Text : public testing::TestWithParam<TextCase> {};
 
 TEST_P(Text, ReadsAtAGlance) {
-    std::string text;
-    try {
-        GetParam().raise();
-    } catch (const Error& e) {
-        text = e.text();
-    }
+    const std::string text = Catch(GetParam().raise).text;
     const std::string words = std::regex_replace(text, std::regex("„[^“]*“"), "");
     const auto count = [&text](std::string_view part) {
         std::ptrdiff_t n = 0;
