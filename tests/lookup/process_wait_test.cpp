@@ -35,7 +35,7 @@ const ExitCase kExitCases[] = {
     {"RunsASecond", "sleep-ms 1000\nexit 3", 3},
 };
 
-TEST(ProcessWait, ReturnsTheExitCodeAndLeavesNoProcess) {
+TEST(ProcessWait, ReturnsTheExitCodeOrMinusOneAndLeavesNoProcess) {
     for (const Wait& wait : kWaits) {
         for (const ExitCase& c : kExitCases) {
             if (!OnThisPlatform(c.only)) continue;
@@ -48,11 +48,7 @@ TEST(ProcessWait, ReturnsTheExitCodeAndLeavesNoProcess) {
             }
             EXPECT_TRUE(NoChildLeft()) << c.name << wait.name;
         }
-    }
-}
-
-TEST(ProcessWait, IdThatNamesNoProcessGivesMinusOne) {
-    for (const Wait& wait : kWaits) {
+        // An ID that names no process, one of an ended process included.
         std::int32_t gone = 0;
         {
             const LaunchedProcess process = StartFake("");

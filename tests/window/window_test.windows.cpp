@@ -22,10 +22,15 @@ LONG FontHeight(HWND control) {
     return font.lfHeight;
 }
 
-TEST(WindowsWindow, FollowsAChangeOfDpi) {
-    frmMain window(::GetModuleHandleW(nullptr));
-    window.Show(SW_SHOWNORMAL);
+// The window, shown, and its handle.
+class WindowsWindow : public testing::Test {
+protected:
+    WindowsWindow() { window.Show(SW_SHOWNORMAL); }
+    frmMain window{::GetModuleHandleW(nullptr)};
     const HWND frm = ::FindWindowW(L"frmMain", nullptr);
+};
+
+TEST_F(WindowsWindow, FollowsAChangeOfDpi) {
     const auto oldFont =
         reinterpret_cast<HGDIOBJ>(::SendMessageW(::GetDlgItem(frm, frmMain::kIdRecord1), WM_GETFONT, 0, 0));
     RECT suggested{40, 30, 40 + 800, 30 + 500};
@@ -62,10 +67,8 @@ TEST(WindowsWindow, FollowsAChangeOfDpi) {
     EXPECT_EQ(::GetObjectType(oldFont), 0u) << "the old font was not freed";
 }
 
-TEST(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
-    frmMain window(::GetModuleHandleW(nullptr));
-    window.Show(SW_SHOWNORMAL);
-    const HWND box = ::GetDlgItem(::FindWindowW(L"frmMain", nullptr), frmMain::kIdResult);
+TEST_F(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
+    const HWND box = ::GetDlgItem(frm, frmMain::kIdResult);
     std::u16string tall;
     for (int i = 0; i < 30; ++i) tall += u"Zeile\r\n";
     const struct {
@@ -82,11 +85,8 @@ TEST(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
 // While the lookup program takes its time, the window's timer still fires
 // (its messages are dispatched); a click on the other button that reaches
 // the window and a request to close it do nothing.
-TEST(WindowsWindow, RespondsButTakesNoClickDuringALookup) {
+TEST_F(WindowsWindow, RespondsButTakesNoClickDuringALookup) {
     PrepareResponse(SampleScreen(), "sleep-ms 500\n");
-    frmMain window(::GetModuleHandleW(nullptr));
-    window.Show(SW_SHOWNORMAL);
-    const HWND frm = ::FindWindowW(L"frmMain", nullptr);
     static int ticks = 0;
     ::SetTimer(frm, 1, 50, [](HWND w, UINT, UINT_PTR, DWORD) {
         if (ticks++ > 0) return;
