@@ -19,7 +19,7 @@ const DisplayCase kCases[] = {
     {"LfCrIsTwoBreaks", u"a\n\rb", u"a||b"},
     {"NulShowsAsASymbol", std::u16string(u"a\0b", 3), u"a\u2400b"},
     {"ControlCharactersShowAsSymbols", u"\x01\x1b\x1f\x7f", u"\u2401\u241b\u241f\u2421"},
-    {"TabStays", u"a\tb", u"a\tb"},
+    {"TabAndBlankStay", u"a\tb c", u"a\tb c"},
     {"C1CodesShowAsWindows1252", u"\x80\x84\x93\x94\x96\x97\x85\x82\x9f", u"€„“”–—…‚Ÿ"},
     {"UnassignedWindows1252BytesShowAsReplacement", u"\x81\x8d\x8f\x90\x9d", u"\ufffd\ufffd\ufffd\ufffd\ufffd"},
     {"Latin1KeepsItsCodes", u"\xa0\xe4\xf6\xfc\xdf\xff", u"\xa0\xe4\xf6\xfc\xdf\xff"},

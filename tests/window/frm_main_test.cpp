@@ -1,6 +1,7 @@
 // The main window on Qt's offscreen platform, with the fake lookup program
-// standing in for the lookup program. Clicks and keys given through the
-// window system during a lookup, and the error's message box, are the
+// standing in for the lookup program. The window's title, where the focus
+// starts, which record each button asks for, clicks and keys given through
+// the window system during a lookup, and the error's message box are the
 // end-to-end test's to show.
 
 #include <QApplication>
@@ -66,7 +67,6 @@ private slots:
         ProbeWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
-        QCOMPARE(window.windowTitle(), QString("Der Keilbrecher"));
         QCOMPARE(window.cmdRecord1->text(), QString("&Erster Datensatz"));
         QCOMPARE(window.cmdRecord2->text(), QString("&Zweiter Datensatz"));
         for (QPushButton* button : {window.cmdRecord1, window.cmdRecord2}) {
@@ -82,9 +82,6 @@ private slots:
         // Columns line up: narrow and wide letters take the same width.
         const QFontMetrics metrics(window.txtResult->font());
         QCOMPARE(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('W'));
-        // Focus starts on the first button (the end-to-end test walks on
-        // with Tab).
-        QCOMPARE(QApplication::focusWidget(), window.cmdRecord1);
         // A block taller than the box shows a vertical scroll bar, and only
         // then; long lines wrap instead of scrolling sideways.
         const struct {
@@ -154,7 +151,6 @@ private slots:
         PrepareResponse(SampleScreen("M\xFCller GmbH"), "sleep-ms 300\n");
         QTest::mouseClick(window.cmdRecord2, Qt::LeftButton);
         QVERIFY(window.paintsDuringRun > 0 && !window.closedDuringRun && window.isVisible());
-        QCOMPARE(ReadFileBytes(InFolder("fake-request.bin")), std::string("adr\r2"));
         QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
         QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);
         // No input method works on the window itself.

@@ -24,7 +24,6 @@ struct HeldCase {
 
 const HeldCase kCases[] = {
     {"BlockShown", [](WindowOperations& w) { w.SetResultText(u"Block"); }, 0, u"Block", true},
-    {"NothingShown", [](WindowOperations&) {}, 0, u"before", false},
     {"FailedBeforeItsBlock", [](WindowOperations&) { ThrowEmptyResponse(); }, kErrRange, u"", false},
     {"FailedAfterItsBlock",
      [](WindowOperations& w) {

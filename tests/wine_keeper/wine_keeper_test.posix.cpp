@@ -26,7 +26,8 @@ struct InterpreterCase {
 };
 
 const InterpreterCase kInterpreterCases[] = {
-    {"WindowsProgram", "MZ\x90", "/c/fibu/Lief-adr.exe", {kWine}, "/usr/bin/wine"},
+    // A Windows program: the first entry that matches (FirstMatchingEntry),
+    // and the kept process's test.
     {"NativeProgram", "\x7f" "ELF", "/c/fibu/Lief-adr.exe", {kWine}, ""},
     // Not one byte past the head is read, though it would match.
     {"ShorterThanTheMagic", std::string_view("MZ", 1), "x", {kWine}, ""},
