@@ -17,6 +17,7 @@
 #include "exchange_helper.posix.h"
 #include "responsive_wait.h"
 #include "support.h"
+#include "unique_fd.posix.h"
 
 namespace keil::test {
 namespace {
@@ -34,8 +35,8 @@ TEST(Files, ResponseShorterThanItsSizeIsAnError) {
 // window that waits meanwhile keeps responding.
 TEST(Lock, HeldTooLongIsNamed) {
     PrepareResponse(SampleScreen());
-    const int held = ::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    UniqueFd held(::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
     RecordingWindow waiting;
     const Raised raised = Catch([&] {
         const WaitingWindow registered(waiting);
@@ -47,7 +48,7 @@ TEST(Lock, HeldTooLongIsNamed) {
     EXPECT_NE(raised.text.find(holder), std::string::npos) << raised.text;
     EXPECT_GT(waiting.waits, 1);
     EXPECT_TRUE(NoChildLeft());
-    ::close(held);
+    held.reset();
     RecordingWindow window;
     cmdRecord1_Click(window);
     EXPECT_EQ(window.shown, Widen(SampleBlock()));
