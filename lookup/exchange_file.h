@@ -19,6 +19,17 @@ namespace keil {
 
 class ExchangeFiles;
 
+// The room reserved for a response: a lookup program's screen of a few
+// kilobytes fits many times over.
+inline constexpr std::int64_t kResponseRoom = std::int64_t{1} << 20;
+
+// Whether a response of `size` bytes may have been cut short by a full
+// disk, `reserved` bytes having been reserved for it (ReserveRoom) and
+// `freeAfter` bytes free once its program ended: it reached the end of what
+// was reserved, and less than kResponseRoom was free then, so that a write
+// beyond may have failed for room.
+bool ResponseMayBeCutShort(std::int64_t size, std::int64_t reserved, std::int64_t freeAfter);
+
 // One exchange file of a run, made by ExchangeFiles.
 class ExchangeFile {
 public:
@@ -37,12 +48,23 @@ public:
     // allocation error.
     std::vector<std::uint8_t> ReadAll() const;
 
+    // Reserves room for `bytes` bytes beyond the file's end, without making
+    // it longer, so that a program writing into it cannot fail for room up
+    // to that size; returns `bytes`. A file system that cannot reserve gives
+    // 0, after it has made sure that as many bytes are free. No room raises
+    // the disk-full error.
+    std::int64_t ReserveRoom(std::int64_t bytes);
+
+    // The bytes that this user may still write on the file's file system.
+    std::int64_t FreeRoom() const;
+
     const std::string& path() const noexcept { return path_; }
     // The descriptor (POSIX) or handle (Windows), for the launcher.
     NativeHandle native() const noexcept { return handle_; }
 
 private:
     friend class ExchangeFiles;
+
     // Not made yet: ExchangeFiles makes it and hands the handle over.
     ExchangeFile(const std::string& path, const char* role);
 

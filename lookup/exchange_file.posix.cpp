@@ -1,7 +1,9 @@
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <limits>
 #include <new>
@@ -70,6 +72,24 @@ std::vector<std::uint8_t> ReadWholeResponse(int fd, const std::string& path) {
         done += static_cast<std::size_t>(n);
     }
     return buffer;
+}
+
+std::int64_t ExchangeFile::ReserveRoom(std::int64_t bytes) {
+    int rc = 0;
+    while ((rc = ::fallocate(handle_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes))) != 0 && errno == EINTR) {
+    }
+    if (rc == 0) return bytes;
+    if (errno != EOPNOTSUPP && errno != ENOSYS) ThrowNoRoom(errno, path_);
+    if (FreeRoom() < bytes) ThrowNoRoom(ENOSPC, path_);
+    return 0;
+}
+
+std::int64_t ExchangeFile::FreeRoom() const {
+    struct statvfs info {};
+    if (::fstatvfs(handle_, &info) != 0) ThrowFileError(errno, role_, path_, "geprüft");
+    constexpr auto kMost = static_cast<unsigned long long>(std::numeric_limits<std::int64_t>::max());
+    const unsigned long long blockSize = std::max<unsigned long long>(info.f_frsize, 1);
+    return static_cast<std::int64_t>(std::min<unsigned long long>(info.f_bavail, kMost / blockSize) * blockSize);
 }
 
 void ExchangeFiles::Remove() {

@@ -152,6 +152,30 @@ void ExchangeFile::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
+std::int64_t ExchangeFile::ReserveRoom(std::int64_t bytes) {
+    FILE_ALLOCATION_INFO allocation{};
+    allocation.AllocationSize.QuadPart = bytes;
+    if (::SetFileInformationByHandle(handle_, FileAllocationInfo, &allocation, sizeof allocation)) return bytes;
+    // A file system, or a Windows layer such as Wine, that cannot reserve.
+    const DWORD error = ::GetLastError();
+    if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_PARAMETER &&
+        error != ERROR_CALL_NOT_IMPLEMENTED) {
+        ThrowNoRoom(static_cast<std::int32_t>(error), path_);
+    }
+    if (FreeRoom() < bytes) ThrowNoRoom(ERROR_DISK_FULL, path_);
+    return 0;
+}
+
+std::int64_t ExchangeFile::FreeRoom() const {
+    // What this user may still write, her disk quota included.
+    ULARGE_INTEGER available{};
+    const std::wstring folder = nativePath_.parent_path().wstring() + L"\\";
+    if (!::GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr)) {
+        ThrowFileError(LastError(), role_, path_, "geprüft");
+    }
+    return static_cast<std::int64_t>(std::min<ULONGLONG>(available.QuadPart, std::numeric_limits<std::int64_t>::max()));
+}
+
 std::vector<std::uint8_t> ExchangeFile::ReadAll() const {
     LARGE_INTEGER size{};
     if (!::GetFileSizeEx(handle_, &size)) ThrowFileError(LastError(), role_, path_, "geprüft");

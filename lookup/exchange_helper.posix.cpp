@@ -35,7 +35,17 @@ namespace protocol = exchange;
 
 [[noreturn]] void ThrowHelperMissing() { ThrowExchangeHelper(KEIL_EXCHANGE_HELPER, FibuDir()); }
 
-std::string LockHolder(const struct stat& info);
+// The process that holds the folder's lock, by /proc/locks: its ID and
+// user; empty when nobody holds it.
+struct LockHolder {
+    std::string pid;
+    std::string user;
+    // "Prozess <pid> des Benutzers „<user>“", for the messages.
+    std::string Described() const {
+        return "Prozess " + pid + (user.empty() ? "" : " des Benutzers " + Quoted(user));
+    }
+};
+LockHolder FolderLockHolder();
 
 // The connection to the helper, and the helper's process, which ends when
 // the connection closes.
@@ -61,8 +71,8 @@ public:
             ThrowHelperMissing();
         }
     }
-    // A helper still waiting for the folder's lock would not see the
-    // socket close: it is ended first.
+    // A helper that has not answered (it may wait for the folder's lock,
+    // which would keep it from seeing the socket close) is ended first.
     ~Helper() {
         socket_.reset();
         if (waiting_) ::kill(pid_, SIGKILL);
@@ -113,13 +123,34 @@ public:
     }
 
 private:
+    // Waits for the helper's answer while it waits for the folder's lock
+    // (a make) or holds it (a removal), looking every kLookForHolderEvery who holds
+    // the lock: one other run may hold it for `patience`, runs one after
+    // the other ten times that; when no other run holds it, this helper
+    // itself must answer within TurnWait::kNobodyGrace. A failed wait goes
+    // on to recvmsg, which tells what is wrong.
     void WaitForAnswer(std::chrono::milliseconds patience) {
-        // A failed wait goes on to recvmsg, which tells what is wrong.
-        if (WaitUntilReady(socket_.get(), patience) != Waited::kTimedOut) return;
         waiting_ = true;
-        struct stat folder {};
-        ::stat(FibuDir().c_str(), &folder);
-        ThrowLockHeld(FibuDir(), LockHolder(folder), "");
+        TurnWait turn(patience, TurnWait::Clock::now());
+        WaitNotice notice(WaitingFor::kOwnLookup);
+        LockHolder last;
+        while (WaitUntilReady(socket_.get(), kLookForHolderEvery) == Waited::kTimedOut) {
+            LockHolder holder = FolderLockHolder();
+            if (holder.pid == std::to_string(pid_)) holder = {};
+            notice.Now(holder.pid.empty() ? WaitingFor::kOwnLookup : WaitingFor::kOtherRun, holder.user);
+            if (!holder.pid.empty()) last = holder;
+            switch (turn.Saw(holder.pid, TurnWait::Clock::now())) {
+                case TurnWait::Verdict::kWait:
+                    break;
+                case TurnWait::Verdict::kHeldTooLong:
+                    ThrowLockHeld(FibuDir(), holder.Described(), "");
+                case TurnWait::Verdict::kQueueTooLong:
+                    ThrowLockHeld(FibuDir(), last.Described(), "", true);
+                case TurnWait::Verdict::kNobodyHolds:
+                    ThrowHelperNotAnswering(KEIL_EXCHANGE_HELPER, pid_);
+            }
+        }
+        waiting_ = false;
     }
 
     UniqueFd socket_;
@@ -135,7 +166,8 @@ std::unique_ptr<Helper>& TheHelper() {
 // Asks this process's helper, started on the first request. A helper that
 // died since (ended by another program, or by a limit of the system's) is
 // started again once for a make; a removal goes only to the helper that
-// made the files. A helper that waited too long for the lock is ended.
+// made the files, and one that died meanwhile ended during the run. A
+// helper that waited too long for the lock is ended.
 protocol::Replies AskHelper(char act, UniqueFd (&received)[2], std::chrono::milliseconds patience) {
     std::unique_ptr<Helper>& helper = TheHelper();
     for (int start = 0; start < 2; ++start) {
@@ -147,7 +179,7 @@ protocol::Replies AskHelper(char act, UniqueFd (&received)[2], std::chrono::mill
             throw;
         }
         helper.reset();
-        if (act != protocol::kMake) break;
+        if (act != protocol::kMake) ThrowHelperEnded(KEIL_EXCHANGE_HELPER);
     }
     ThrowHelperMissing();
 }
@@ -175,15 +207,13 @@ void CheckReply(const protocol::Reply& reply, const std::string& role, const std
     }
 }
 
-// The process that holds a flock on the file `info` describes, by
-// /proc/locks, as "Prozess <pid> des Benutzers „<name>“"; "" when none is
-// found. The helper that holds it is not dumpable, so its user is read
-// from its status, not from its folder's owner.
-std::string LockHolder(const struct stat& info) {
+LockHolder FolderLockHolder() {
+    struct stat folder {};
+    if (::stat(FibuDir().c_str(), &folder) != 0) return {};
     std::ifstream locks("/proc/locks");
     char device[64];
-    std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(info.st_dev), minor(info.st_dev),
-                  static_cast<unsigned long long>(info.st_ino));
+    std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(folder.st_dev), minor(folder.st_dev),
+                  static_cast<unsigned long long>(folder.st_ino));
     for (std::string line; std::getline(locks, line);) {
         // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter's
         // line has "->" after the number.
@@ -191,16 +221,18 @@ std::string LockHolder(const struct stat& info) {
         std::string number, kind, mode, access, pid, file;
         fields >> number >> kind >> mode >> access >> pid >> file;
         if (kind != "FLOCK" || file != device) continue;
+        // The helper that holds it is not dumpable, so its user is read
+        // from its status, not from its folder's owner.
         std::ifstream status("/proc/" + pid + "/status");
         std::string uid;
         for (std::string entry; std::getline(status, entry);) {
             if (entry.starts_with("Uid:")) uid = std::to_string(std::strtoul(entry.c_str() + 4, nullptr, 10));
         }
-        if (uid.empty()) return "Prozess " + pid;
+        if (uid.empty()) return {pid, ""};
         const passwd* user = ::getpwuid(static_cast<uid_t>(std::stoul(uid)));
-        return "Prozess " + pid + " des Benutzers " + Quoted(user != nullptr ? user->pw_name : uid);
+        return {pid, user != nullptr ? user->pw_name : uid};
     }
-    return "";
+    return {};
 }
 
 }  // namespace

@@ -83,8 +83,15 @@ UniqueHandle InheritableStandardError() {
 
 LaunchedProcess::~LaunchedProcess() {
     // Held until now so that the process ID could not name another process
-    // before the wait had opened the process itself.
-    if (handle_ != kNoHandle) ::CloseHandle(handle_);
+    // before the wait had opened the process itself. A program that still
+    // runs (the run is leaving early) is ended; what it started ends with
+    // the job, when this program does.
+    if (handle_ == kNoHandle) return;
+    if (::WaitForSingleObject(handle_, 0) == WAIT_TIMEOUT) {
+        ::TerminateProcess(handle_, ERROR_CANCELLED);
+        ::WaitForSingleObject(handle_, INFINITE);
+    }
+    ::CloseHandle(handle_);
 }
 
 LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& input, const ExchangeFile& output) {
@@ -105,9 +112,6 @@ LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& inp
     startup.StartupInfo.hStdError = error.get();
     startup.lpAttributeList = attributes.get();
 
-    const auto failToStart = [&program](std::int32_t code) {
-        ThrowSystemError(code, "Das Suchprogramm " + Quoted(program) + " kann nicht gestartet werden");
-    };
     const std::wstring wideProgram = WideFromUtf8(program);
     const std::wstring folder = WideFromUtf8(FolderOf(program));
     std::wstring arguments = L"\"" + wideProgram + L"\"";
@@ -118,14 +122,14 @@ LaunchedProcess StartProgram(const std::string& program, const ExchangeFile& inp
     if (!::CreateProcessW(wideProgram.c_str(), arguments.data(), nullptr, nullptr, TRUE,
                           EXTENDED_STARTUPINFO_PRESENT | DETACHED_PROCESS | CREATE_SUSPENDED, nullptr,
                           folder.empty() ? nullptr : folder.c_str(), &startup.StartupInfo, &process)) {
-        failToStart(LastError());
+        ThrowStartError(LastError(), program);
     }
     const UniqueHandle thread(process.hThread);
     LaunchedProcess launched(process.dwProcessId, process.hProcess);
     if (!::AssignProcessToJobObject(job, process.hProcess) || ::ResumeThread(thread.get()) == static_cast<DWORD>(-1)) {
         const std::int32_t failure = LastError();
         ::TerminateProcess(process.hProcess, 1);
-        failToStart(failure);
+        ThrowStartError(failure, program);
     }
     return launched;
 }

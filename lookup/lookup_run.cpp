@@ -55,19 +55,30 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
         const CommandParts command = SplitCommandLine(JoinCommandLine());
         ExchangeFiles files(command.input, command.output);
         files.request.Write(AsciiBytes(request));
+        // A full disk cannot cut the response short within this room.
+        const std::int64_t reserved = files.response.ReserveRoom(kResponseRoom);
 
+        ProcessEnd end;
         {
             LaunchedProcess process = StartProgram(command.program, files.request, files.response);
             const std::int32_t processId = CheckedInt32(process.id());
-            // Neither a non-zero exit code nor -1 changes the course of the run.
-            (void)WaitForProcessExit(processId);
+            const WaitNotice notice(WaitingFor::kOwnLookup);
+            end = WaitForProcessEnd(processId);
         }
         guard.CheckNothingAppeared();
+        // A program's own exit code, non-zero or -1, does not change the
+        // course of the run; a program that broke off may have left its
+        // screen half written, and the lines above the cut would be taken
+        // for the record.
+        if (BrokeOff(end)) ThrowBrokeOff(command.program, BreakOffCause(end));
 
+        const std::vector<std::uint8_t> response = files.response.ReadAll();
+        if (ResponseMayBeCutShort(static_cast<std::int64_t>(response.size()), reserved, files.response.FreeRoom())) {
+            ThrowCutShort(files.response.path());
+        }
         // A lookup program that wrote nothing gave no record: the box must
         // not go on showing an earlier lookup's record as if it were this one.
-        const std::vector<std::uint8_t> response = files.response.ReadAll();
-        if (response.empty()) ThrowEmptyResponse();
+        if (response.empty()) ThrowEmptyResponse(end.exitCode);
         window.SetResultText(ExtractResultBlock(response));
 
         files.Remove();

@@ -17,6 +17,14 @@ public:
     // in what the window system has for the window, such as painting, and
     // drops what the user gives meanwhile.
     virtual void WhileWaiting() {}
+    // Once a run has waited longer than a moment: says in words (UTF-8)
+    // what it waits for, where the clerk sees it; `speak` asks that a
+    // screen reader speak them now (see WaitNotice).
+    virtual void ShowWaitNotice(const std::string& /*text*/, bool /*speak*/) {}
+    // Asked after each WhileWaiting: whether the clerk chose to break the
+    // lookup off and end the program. The run then ends as on an error
+    // (kErrBrokenOffByClerk): its lookup program is ended, its files stay.
+    virtual bool ClerkBreaksOff() { return false; }
 };
 
 // The one-character string whose character has the given code.

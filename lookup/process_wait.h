@@ -1,8 +1,16 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace keil {
+
+// How a process ended: its exit code as WaitForProcessExit returns it, and
+// on POSIX the signal that ended it (0 when it ended by itself).
+struct ProcessEnd {
+    std::int32_t exitCode = 0;
+    std::int32_t signal = 0;
+};
 
 // Waits without a time limit until the process with this ID has ended and
 // returns its exit code as a 32-bit signed value (a process ended by a
@@ -11,5 +19,23 @@ namespace keil {
 // A failing wait raises an Error with the system's error number; a failure
 // to read the exit code gives 0.
 std::int32_t WaitForProcessExit(std::int32_t processId);
+
+// The same wait, telling how the process ended.
+ProcessEnd WaitForProcessEnd(std::int32_t processId);
+
+// Whether a process broke off instead of ending by itself: a signal ended
+// it (POSIX), or it ended with the code of an exception (Windows: 0xC0000000
+// and above, such as 0xC0000005 or 0xC0000409, but not 0xFFFFFFFF, which a
+// program's own exit(-1) gives). Any exit code that a program chose itself,
+// non-zero ones included, is not a break-off.
+bool BrokeOff(const ProcessEnd& end);
+
+// What broke it off, in the words of the program's messages: "das Signal 11
+// (SIGSEGV)" or "die Ausnahme 0xC0000005".
+std::string BreakOffCause(const ProcessEnd& end);
+
+// The signal's name in parentheses, " (SIGSEGV)", where the platform names
+// signals; "" where it does not.
+std::string SignalName(std::int32_t signal);
 
 }  // namespace keil

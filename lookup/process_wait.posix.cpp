@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 
 #include "error.h"
 #include "responsive_wait.h"
@@ -14,26 +15,26 @@
 namespace keil {
 namespace {
 
-constexpr std::int32_t kCannotOpen = -1;
+constexpr ProcessEnd kCannotOpen{-1, 0};
 
-// Exit code of an ended process as the shells report it: its own status, or
-// 128 + the signal's number when a signal ended it.
-std::int32_t ExitCodeFrom(const siginfo_t& info) {
+// An ended process as the shells report it: its own status, or 128 + the
+// signal's number when a signal ended it.
+ProcessEnd EndFrom(const siginfo_t& info) {
     switch (info.si_code) {
         case CLD_EXITED:
-            return info.si_status;
+            return {info.si_status, 0};
         case CLD_KILLED:
         case CLD_DUMPED:
-            return 128 + info.si_status;
+            return {128 + info.si_status, info.si_status};
         default:
-            return 0;
+            return {};
     }
 }
 
-std::int32_t ExitCodeFromStatus(int status) {
-    if (WIFEXITED(status)) return WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
-    return 0;
+ProcessEnd EndFromStatus(int status) {
+    if (WIFEXITED(status)) return {WEXITSTATUS(status), 0};
+    if (WIFSIGNALED(status)) return {128 + WTERMSIG(status), WTERMSIG(status)};
+    return {};
 }
 
 int PidfdOpen(pid_t pid) {
@@ -41,13 +42,13 @@ int PidfdOpen(pid_t pid) {
 }
 
 // The wait where process file descriptors cannot be had: waits for our own
-// child with waitpid and reaps it. Returns -1 when the ID is not a child of
-// ours, otherwise as WaitForProcessExit.
-std::int32_t WaitForChildExit(std::int32_t processId) {
+// child with waitpid and reaps it. Cannot open it when the ID is not a
+// child of ours.
+ProcessEnd WaitForChildEnd(std::int32_t processId) {
     int status = 0;
     for (;;) {
         const pid_t rc = ::waitpid(processId, &status, 0);
-        if (rc == processId) return ExitCodeFromStatus(status);
+        if (rc == processId) return EndFromStatus(status);
         if (rc < 0 && errno == EINTR) continue;
         if (rc < 0 && errno == ECHILD) return kCannotOpen;
         ThrowSystemError(errno, "Das Warten auf das Suchprogramm ist fehlgeschlagen");
@@ -56,7 +57,7 @@ std::int32_t WaitForChildExit(std::int32_t processId) {
 
 }  // namespace
 
-std::int32_t WaitForProcessExit(std::int32_t processId) {
+ProcessEnd WaitForProcessEnd(std::int32_t processId) {
     // Open the process. A process ID of 0 or below names a process group,
     // never one process.
     if (processId <= 0) return kCannotOpen;
@@ -67,7 +68,7 @@ std::int32_t WaitForProcessExit(std::int32_t processId) {
         // descriptor or memory left) must not end the wait early: waitpid
         // still waits for our own child.
         if (errno == ESRCH) return kCannotOpen;
-        return WaitForChildExit(processId);
+        return WaitForChildEnd(processId);
     }
 
     // Wait without a time limit; a signal handled meanwhile does not end it.
@@ -79,11 +80,14 @@ std::int32_t WaitForProcessExit(std::int32_t processId) {
     // zombie is left; for any other process it fails and gives 0.
     siginfo_t info{};
     for (;;) {
-        if (::waitid(P_PIDFD, static_cast<id_t>(pidfd.get()), &info, WEXITED) == 0) {
-            return ExitCodeFrom(info);
-        }
-        if (errno != EINTR) return 0;
+        if (::waitid(P_PIDFD, static_cast<id_t>(pidfd.get()), &info, WEXITED) == 0) return EndFrom(info);
+        if (errno != EINTR) return {};
     }
+}
+
+std::string SignalName(std::int32_t signal) {
+    const char* name = ::sigabbrev_np(signal);
+    return name != nullptr ? std::string(" (SIG") + name + ")" : "";
 }
 
 }  // namespace keil

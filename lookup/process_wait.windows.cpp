@@ -5,11 +5,11 @@
 
 namespace keil {
 
-std::int32_t WaitForProcessExit(std::int32_t processId) {
+ProcessEnd WaitForProcessEnd(std::int32_t processId) {
     constexpr DWORD kAllAccess = 0x1F0FFF;
 
     UniqueHandle process(::OpenProcess(kAllAccess, FALSE, static_cast<DWORD>(processId)));
-    if (process.get() == nullptr) return -1;
+    if (process.get() == nullptr) return {-1, 0};
 
     if (WaitUntilReady(process.get(), kNoLimit) != Waited::kReady) {
         ThrowSystemError(LastError(), "Das Warten auf das Suchprogramm ist fehlgeschlagen");
@@ -17,7 +17,10 @@ std::int32_t WaitForProcessExit(std::int32_t processId) {
     DWORD exitCode = 0;
     ::GetExitCodeProcess(process.get(), &exitCode);
     process.reset();
-    return static_cast<std::int32_t>(exitCode);
+    return {static_cast<std::int32_t>(exitCode), 0};
 }
+
+// Windows ends processes by exceptions, whose codes BreakOffCause names.
+std::string SignalName(std::int32_t) { return ""; }
 
 }  // namespace keil

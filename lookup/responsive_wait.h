@@ -1,6 +1,8 @@
 #pragma once
 
 #include <chrono>
+#include <optional>
+#include <string>
 
 #include "lookup_run.h"
 #include "native_handle.h"
@@ -30,13 +32,69 @@ private:
 // The window that waits on this thread, or null.
 WindowOperations* CurrentWaitingWindow();
 
+// What a run waits for: its own lookup program (or its own exchange
+// helper), or another run that holds the lookup folder.
+enum class WaitingFor { kOwnLookup, kOtherRun };
+
+// How long a run waits before its window says what it waits for, and how
+// often a screen reader speaks it again.
+inline constexpr std::chrono::seconds kSayAfter{2};
+inline constexpr std::chrono::seconds kSpeakEvery{15};
+
+// The words of a wait of `seconds` for `what`; `user` names the user whose
+// run holds the folder, where the system tells ("" where it does not).
+std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds);
+
+// Marks, for its lifetime, what the waits of the run on this thread wait
+// for. Once the run has waited kSayAfter for it, the waiting window shows
+// the words of WaitNoticeText, their seconds counting on; a screen reader
+// speaks them when they first show, when another run's turn comes, and
+// every kSpeakEvery.
+class WaitNotice {
+public:
+    using Clock = std::chrono::steady_clock;
+    explicit WaitNotice(WaitingFor what, Clock::time_point start = Clock::now());
+    ~WaitNotice();
+    WaitNotice(const WaitNotice&) = delete;
+    WaitNotice& operator=(const WaitNotice&) = delete;
+
+    // What it waits for now, and whose run holds the folder while that is
+    // another run ("" where the system does not tell).
+    void Now(WaitingFor what, const std::string& user = "");
+
+    // The words due at `now`, when they changed, and whether they are to be
+    // spoken; nothing when nothing changed.
+    struct Words {
+        std::string text;
+        bool speak;
+    };
+    std::optional<Words> Due(Clock::time_point now);
+
+    // Hands the waiting window the words of this thread's notice that are
+    // due now. Every wait of a run calls it whenever it hands control to
+    // the window.
+    static void TellWindow();
+
+private:
+    WaitingFor what_;
+    Clock::time_point start_;
+    std::string user_;
+    bool turnChanged_ = false;
+    long long shownSeconds_ = -1;
+    std::optional<Clock::time_point> spokenAt_;
+    WaitNotice* previous_;
+};
+
 enum class Waited { kReady, kTimedOut, kFailed };
 inline constexpr std::chrono::milliseconds kNoLimit{-1};
 
 // Waits until `handle` is ready (a descriptor readable, a process ended, a
 // mutex taken or abandoned), at most `limit` (kNoLimit: without one).
 // kFailed leaves the system's error number in errno or GetLastError. A
-// signal handled meanwhile does not end the wait.
+// signal handled meanwhile does not end the wait. With a waiting window,
+// the window gets control at least every kRespondEvery, its wait notice
+// is told (WaitNotice::TellWindow), and a clerk who breaks the lookup off
+// ends the wait with kErrBrokenOffByClerk.
 Waited WaitUntilReady(NativeHandle handle, std::chrono::milliseconds limit);
 
 }  // namespace keil

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "error.h"
 #include "responsive_wait.h"
 
 namespace keil {
@@ -25,7 +26,11 @@ Waited WaitUntilReady(NativeHandle handle, std::chrono::milliseconds limit) {
         if (ready > 0) return Waited::kReady;
         if (ready < 0 && errno != EINTR) return Waited::kFailed;
         if (ready == 0 && !sliced) return Waited::kTimedOut;
-        if (window != nullptr) window->WhileWaiting();
+        if (window != nullptr) {
+            window->WhileWaiting();
+            WaitNotice::TellWindow();
+            if (window->ClerkBreaksOff()) ThrowBrokenOffByClerk();
+        }
     }
 }
 

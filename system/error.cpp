@@ -9,6 +9,9 @@ namespace {
 
 constexpr const char* kTellSupport = "Melden Sie den Fehler Ihrer IT-Betreuung.";
 constexpr const char* kRestart = "Starten Sie den Keilbrecher neu und suchen Sie erneut.";
+constexpr const char* kRestartThenReport =
+    "Starten Sie den Keilbrecher neu und suchen Sie erneut; kommt der Fehler wieder, melden Sie ihn Ihrer "
+    "IT-Betreuung.";
 
 // `number` with a dot between each group of three digits, as German writes
 // large numbers.
@@ -36,13 +39,66 @@ void ThrowOverflow() {
 }
 
 void ThrowRange() {
-    throw Error(kErrRange, std::string("Die Antwort des Suchprogramms ist zu kurz oder anders aufgebaut als "
-                                       "erwartet, deshalb lässt sich keine Adresse aus ihr lesen. ") + kRestart);
+    throw Error(kErrRange, std::string("Die Antwort des Suchprogramms ist anders aufgebaut als erwartet, denn ihre "
+                                       "letzten zehn Zeilen, in denen die Adresse steht, lassen sich nicht finden. "
+                                       "Deshalb wird keine Adresse angezeigt. ") + kRestartThenReport);
 }
 
-void ThrowEmptyResponse() {
-    throw Error(kErrRange, std::string("Das Suchprogramm hat keine Antwort geschrieben, deshalb lässt sich keine "
-                                       "Adresse anzeigen. ") + kRestart);
+void ThrowEmptyResponse(std::int32_t exitCode) {
+    if (exitCode == 0) {
+        throw Error(kErrRange, std::string("Das Suchprogramm hat keine Antwort geschrieben, deshalb lässt sich keine "
+                                           "Adresse anzeigen. ") + kRestartThenReport);
+    }
+    throw Error(kErrRange, "Das Suchprogramm hat keine Antwort geschrieben und endete mit dem Rückgabewert " +
+                               std::to_string(exitCode) + ", deshalb lässt sich keine Adresse anzeigen. " +
+                               kTellSupport);
+}
+
+void ThrowBrokeOff(const std::string& program, const std::string& cause) {
+    throw Error(kErrBrokeOff, "Das Suchprogramm " + Quoted(program) + " ist durch " + cause +
+                                  " abgebrochen worden; seine Antwort kann unvollständig sein. Deshalb wird keine "
+                                  "Adresse angezeigt, und die Austauschdateien bleiben zur Prüfung liegen. " +
+                                  kTellSupport);
+}
+
+void ThrowCutShort(const std::string& path) {
+    throw Error(kErrCutShort, "Der Datenträger der " + std::string(kResponseRole) + " " + Quoted(path) +
+                                  " ist voll geworden, während das Suchprogramm schrieb; seine Antwort kann "
+                                  "unvollständig sein. Deshalb wird keine Adresse angezeigt. Bitten Sie Ihre "
+                                  "IT-Betreuung, Platz zu schaffen, und suchen Sie danach erneut.");
+}
+
+void ThrowNoRoom(std::int32_t code, const std::string& path) {
+    ThrowSystemError(code, "Für die " + std::string(kResponseRole) + " " + Quoted(path) +
+                               " lässt sich kein Platz reservieren");
+}
+
+void ThrowStartError(std::int32_t code, const std::string& program) {
+    const std::string context = "Das Suchprogramm " + Quoted(program) + " kann nicht gestartet werden";
+    // Not the clerk's rights: the file or its folder does not allow it to run.
+    if (ClassifySystemError(code) == SystemFault::kNoPermission) {
+        throw Error(code, context + ". Die Datei lässt sich nicht als Programm ausführen, weil sie nicht ausführbar "
+                                    "oder ein Ordner ist oder ihr Laufwerk keine Programme erlaubt. Bitten Sie Ihre "
+                                    "IT-Betreuung, das Suchprogramm neu einzurichten.");
+    }
+    ThrowSystemError(code, context);
+}
+
+void ThrowHelperEnded(const std::string& helper) {
+    throw Error(kErrHelperFailed, "Das Hilfsprogramm " + Quoted(helper) +
+                                      " hat während der Suche unerwartet geendet und die Austauschdateien nicht mehr "
+                                      "gelöscht. Eine angezeigte Adresse stammt aus dieser Suche. " +
+                                      kRestartThenReport);
+}
+
+void ThrowHelperNotAnswering(const std::string& helper, long long pid) {
+    throw Error(kErrHelperFailed, "Das Hilfsprogramm " + Quoted(helper) + " (Prozess " + std::to_string(pid) +
+                                      ") antwortet nicht, obwohl keine andere Suche den Ordner des Suchprogramms "
+                                      "belegt; es ist angehalten oder hängt. " + kRestartThenReport);
+}
+
+void ThrowBrokenOffByClerk() {
+    throw Error(kErrBrokenOffByClerk, "Die Suche ist auf Ihren Wunsch abgebrochen worden.");
 }
 
 void ThrowAllocation() {
@@ -75,12 +131,15 @@ void ThrowLockTaken(const std::string& folder, const std::string& name) {
                                    kTellSupport + HandleSearch(name));
 }
 
-void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name) {
-    throw Error(kErrLockHeld,
-                "Eine andere Suche hält den Ordner des Suchprogramms " + Quoted(folder) +
-                    " seit über einer Minute belegt" + (holder.empty() ? "" : " (" + holder + ")") +
-                    ". Solange sucht niemand sonst auf diesem Rechner. " + kTellSupport +
-                    (name.empty() ? "" : HandleSearch(name)));
+void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name, bool queue) {
+    const std::string who = holder.empty() ? "" : queue ? " (zuletzt " + holder + ")" : " (" + holder + ")";
+    const std::string what = queue ? "Andere Suchen belegen den Ordner des Suchprogramms " + Quoted(folder) +
+                                         " seit über zehn Minuten nacheinander" + who +
+                                         ". So lange ist diese Suche nicht an die Reihe gekommen. "
+                                   : "Eine andere Suche hält den Ordner des Suchprogramms " + Quoted(folder) +
+                                         " seit über einer Minute belegt" + who +
+                                         ". Solange sucht niemand sonst auf diesem Rechner. ";
+    throw Error(kErrLockHeld, what + kTellSupport + (name.empty() ? "" : HandleSearch(name)));
 }
 
 void ThrowResponseTooLarge(const std::string& path, long long size) {

@@ -37,6 +37,10 @@ enum ErrorNumber : std::int32_t {
     kErrForeignEntry = 0x2000000A,
     kErrLockTaken = 0x2000000B,
     kErrLockHeld = 0x2000000C,
+    kErrBrokeOff = 0x2000000D,
+    kErrCutShort = 0x2000000E,
+    kErrHelperFailed = 0x2000000F,
+    kErrBrokenOffByClerk = 0x20000010,
 };
 
 // The text of an allocation that failed outside the program's own checks.
@@ -49,8 +53,9 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 
 [[noreturn]] void ThrowOverflow();
 [[noreturn]] void ThrowRange();
-// The range error for a lookup program that wrote nothing at all.
-[[noreturn]] void ThrowEmptyResponse();
+// The range error for a lookup program that wrote nothing at all and ended
+// with `exitCode`.
+[[noreturn]] void ThrowEmptyResponse(std::int32_t exitCode);
 [[noreturn]] void ThrowAllocation();
 // The error for the exchange file `role` (kRequestRole, kResponseRole)
 // at `path`, which is `found` ("ein Ordner", …) instead of a plain file
@@ -69,16 +74,44 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // `folder` first, as an object that this program may not wait on (Windows).
 [[noreturn]] void ThrowLockTaken(const std::string& folder, const std::string& name);
 
-// Another run has held the lock for the lookup folder `folder` for longer
-// than a run waits: `holder` names it where the system tells ("" where it
-// does not), `name` is the lock's name where a handle search finds it
-// (Windows).
-[[noreturn]] void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name);
+// One other run has held the lock for the lookup folder `folder` for
+// longer than a run waits for one holder (`queue` false), or other runs
+// held it one after the other for longer than a run waits in all (`queue`
+// true): `holder` names the one that held it last where the system tells
+// ("" where it does not), `name` is the lock's name where a handle search
+// finds it (Windows).
+[[noreturn]] void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name,
+                                bool queue = false);
 
 // The response file at `path` is `size` bytes, 2 GiB or more; or it held
 // fewer bytes than its size promised.
 [[noreturn]] void ThrowResponseTooLarge(const std::string& path, long long size);
 [[noreturn]] void ThrowResponseChanged(const std::string& path);
+
+// The lookup program `program` was broken off by `cause` (BreakOffCause):
+// its response may be incomplete.
+[[noreturn]] void ThrowBrokeOff(const std::string& program, const std::string& cause);
+
+// The disk of the response file at `path` filled while the lookup program
+// wrote: its response may be incomplete.
+[[noreturn]] void ThrowCutShort(const std::string& path);
+
+// No room can be reserved for the response in the response file at `path`:
+// the system error `code` (the disk-full code where the system gave none).
+[[noreturn]] void ThrowNoRoom(std::int32_t code, const std::string& path);
+
+// The lookup program `program` cannot be started: the system error `code`.
+[[noreturn]] void ThrowStartError(std::int32_t code, const std::string& program);
+
+// The exchange helper `helper` ended during a run, before it removed the
+// exchange files (Linux).
+[[noreturn]] void ThrowHelperEnded(const std::string& helper);
+// The exchange helper `helper`, process `pid`, does not answer though no
+// other run holds the lookup folder: it is stopped or hangs (Linux).
+[[noreturn]] void ThrowHelperNotAnswering(const std::string& helper, long long pid);
+
+// The clerk broke the lookup off to end the program.
+[[noreturn]] void ThrowBrokenOffByClerk();
 
 // Raises the system error `code` for the exchange file `role` at `path`,
 // which "kann nicht <done> werden" (done: "gelesen", "gelöscht", …).

@@ -4,23 +4,26 @@
 #   each with the demo lookup program: no lookup fails, and every block that
 #   a copy shows is its own record's;
 # - a copy that dies in the middle of a lookup keeps the next one neither
-#   waiting nor from its own record, though the dead copy's lookup program
-#   (on Linux) goes on and writes another record's longer screen into the
-#   response file it was given; where KEIL_LOOKUP_ENDS_WITH_ITS_COPY=1
-#   (Windows), that lookup program ends with its copy instead.
-# usage: concurrent_lookups.sh FOLDER DEMO FAKE COUNT LOOP [ARGS...]
-#   LOOP [ARGS...]  the command that starts the lookup loop helper
+#   waiting nor from its own record, and its lookup program, which would
+#   write another record's longer screen, ends with it;
+# - copies with a lock patience of two seconds (PATIENT_LOOP) whose lookups
+#   each take less than that, queued behind each other for longer: every
+#   lookup shows its record; and one whose lookup holds the folder for
+#   longer ends the wait of another with the error that names it.
+# usage: concurrent_lookups.sh FOLDER DEMO FAKE COUNT LOOP PATIENT_LOOP [EMULATOR...]
+#   LOOP, PATIENT_LOOP  the lookup loop helpers; EMULATOR runs them (Wine)
 set -euo pipefail
-folder=$1 demo=$2 fake=$3 count=$4
-shift 4
+folder=$1 demo=$2 fake=$3 count=$4 loop=$5 patient=$6
+shift 6
+emulator=("$@")
+status=0
 rm -rf "$folder"
 mkdir -p "$folder"
 cp "$demo" "$folder/Lief-adr.exe"
-"$@" 1 "$count" &
+"${emulator[@]}" "$loop" 1 "$count" &
 first=$!
-"$@" 2 "$count" &
+"${emulator[@]}" "$loop" 2 "$count" &
 second=$!
-status=0
 wait "$first" || status=1
 wait "$second" || status=1
 [ "$status" -eq 0 ] && echo "ok: $count lookups of each record at once, each block its own"
@@ -30,7 +33,7 @@ screen 40 $'\xd6zt\xfcrk Papier' > "$folder/other.bin"
 screen 2 $'M\xfcller & S\xf6hne' > "$folder/own.bin"
 cp "$fake" "$folder/Lief-adr.exe"
 printf 'sleep-ms 1000\nrespond other.bin\n' > "$folder/fake-mode.txt"
-"$@" 1 1 > /dev/null 2>&1 &
+"${emulator[@]}" "$loop" 1 1 > /dev/null 2>&1 &
 dying=$!
 for _ in $(seq 300); do
   [ -e "$folder/fake-runs.txt" ] && break
@@ -39,15 +42,48 @@ done
 kill -KILL "$dying"
 wait "$dying" || true
 printf 'sleep-ms 3000\nrespond own.bin\n' > "$folder/fake-mode.txt"
-if timeout 60 "$@" 1 1; then
+if timeout 60 "${emulator[@]}" "$loop" 1 1; then
   echo "ok: a lookup after a copy died in the middle of its own shows its own record"
 else
   echo "FAIL: a lookup after a copy died in the middle of its own waited for it, failed or showed another record"
   status=1
 fi
 ends=$(grep -c '^end$' "$folder/fake-runs.txt")
-if [ "${KEIL_LOOKUP_ENDS_WITH_ITS_COPY:-0}" = 1 ] && [ "$ends" -ne 1 ]; then
+if [ "$ends" -ne 1 ]; then
   echo "FAIL: the dead copy's lookup program went on"
+  status=1
+fi
+
+# Four copies, two lookups each of 0.7 seconds: the last in the queue
+# waits longer than the patience of two seconds, no holder that long.
+printf 'sleep-ms 700\nrespond own.bin\n' > "$folder/fake-mode.txt"
+queue=()
+for _ in 1 2 3 4; do
+  "${emulator[@]}" "$patient" 1 2 &
+  queue+=($!)
+done
+queued=0
+for copy in "${queue[@]}"; do wait "$copy" || queued=1; done
+if [ "$queued" -eq 0 ]; then
+  echo "ok: four copies queued longer than the patience, each holder shorter, all show their record"
+else
+  echo "FAIL: a copy in a queue of short lookups ended with an error"
+  status=1
+fi
+
+# One copy's lookup of four seconds: another copy that waits for it ends
+# with the error that a run held the folder too long.
+printf 'sleep-ms 4000\nrespond own.bin\n' > "$folder/fake-mode.txt"
+"${emulator[@]}" "$patient" 1 1 > /dev/null &
+holder=$!
+for _ in $(seq 100); do grep -q '^run$' "$folder/fake-runs.txt" 2> /dev/null && break; sleep 0.1; done
+rm -f "$folder/fake-runs.txt"
+waited=$("${emulator[@]}" "$patient" 1 1 2>&1 || true)
+wait "$holder" || { echo "FAIL: the copy that held the folder failed"; status=1; }
+if grep -q "error 536870924: Eine andere Suche hält den Ordner" <<<"$waited"; then
+  echo "ok: a run that holds the folder longer than the patience ends the other's wait"
+else
+  echo "FAIL: the other copy's wait ended otherwise: $waited"
   status=1
 fi
 exit "$status"

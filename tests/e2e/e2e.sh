@@ -117,6 +117,23 @@ else
 fi
 stop_window
 
+# A window killed during a slow lookup takes its lookup program with it:
+# the program never writes the end of its run.
+place "$fake" "sleep-ms 3000" "respond screen.bin"
+screen > "$folder/screen.bin"
+start_window
+click_at "$window" 72 28
+for _ in $(seq 100); do grep -q '^run$' "$folder/fake-runs.txt" 2> /dev/null && break; sleep 0.1; done
+kill -KILL "$app_pid"
+wait "$app_pid" 2> /dev/null || true
+app_pid=
+sleep 4
+if grep -q '^run$' "$folder/fake-runs.txt" && [ "$(lookups)" -eq 0 ]; then
+  pass "the lookup program ends with its killed window"
+else
+  fail "the lookup program of a killed window ran on (ended $(lookups) times)"
+fi
+
 # A lookup program that writes nothing after a record was shown: the range
 # error in a message box, the result box emptied before it (no pixel of the
 # old record left inside the box's frame), then the program ends with a

@@ -14,6 +14,9 @@
 //   forge-response  rename a forged screen over out.txt after responding
 //   grow-response N make the response N bytes long after responding
 //   signal N        end by signal N after responding
+//   crash           crash after responding, as a program's fault does
+//   write-forever   write to standard output after responding until a
+//                   write fails
 //   exit N          end with exit code N (default 0)
 //
 // It copies its standard input to "fake-request.bin", reports how it was
@@ -92,6 +95,12 @@ int main(int, char** argv) {
     }
     if (!tampered.empty()) std::ofstream(folder + "fake-tamper.txt", std::ios::binary) << tampered;
     if (mode.count("grow-response")) fake::GrowStandardOutput(number("grow-response"));
+    if (mode.count("write-forever")) {
+        const std::string chunk(64 << 10, 'x');
+        while (std::fwrite(chunk.data(), 1, chunk.size(), stdout) == chunk.size() && std::fflush(stdout) == 0) {
+        }
+    }
+    if (mode.count("crash")) fake::Crash();
     std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "end\n";
     if (mode.count("signal")) std::raise(static_cast<int>(number("signal")));
     return static_cast<int>(number("exit"));

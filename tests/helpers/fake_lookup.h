@@ -17,6 +17,10 @@ std::string StartReport();
 // Makes the file behind standard output `size` bytes long.
 void GrowStandardOutput(long long size);
 
+// Ends the program as a fault of its own would: SIGSEGV without a core
+// file (POSIX), an access violation that nothing handles (Windows).
+[[noreturn]] void Crash();
+
 // What a colleague's program may try on an exchange file by its name:
 // write `bytes` over its start, or rename the file `from` over it. Each
 // returns 0 or the system's error number.

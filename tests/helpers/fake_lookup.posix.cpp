@@ -1,5 +1,6 @@
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,6 +35,13 @@ std::string StartReport() {
         report += std::string(mode) + (info.st_uid == geteuid() ? ",own " : ",other ");
     }
     return report + "\n";
+}
+
+void Crash() {
+    const rlimit noCore{0, 0};
+    setrlimit(RLIMIT_CORE, &noCore);
+    raise(SIGSEGV);
+    _exit(1);
 }
 
 void GrowStandardOutput(long long size) { (void)ftruncate(1, size); }

@@ -32,6 +32,13 @@ int RenameOverByName(const std::string& from, const std::string& path) {
     return ::MoveFileExA(from.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) ? 0 : static_cast<int>(::GetLastError());
 }
 
+void Crash() {
+    // No error box, and no debugger started for it.
+    ::SetErrorMode(SEM_NOGPFAULTERRORBOX);
+    ::RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
+    ::ExitProcess(1);
+}
+
 void GrowStandardOutput(long long size) {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
     ::SetFilePointerEx(out, LARGE_INTEGER{.QuadPart = size}, nullptr, FILE_BEGIN);

@@ -1,6 +1,6 @@
 // What only a POSIX system can show: a file whose size promises more than
-// it holds, the process that holds the folder lock, and an exchange helper
-// that died.
+// it holds or more than the run reads, the process that holds the folder
+// lock, and an exchange helper that died or stopped.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -22,11 +22,16 @@
 namespace keil::test {
 namespace {
 
-TEST(Files, ResponseShorterThanItsSizeIsAnError) {
+TEST(Files, ResponseShorterThanItsSizeOrLargerThanReadIsAnError) {
     // sysfs gives every attribute the size of a page, however short it is.
     const UniqueFd fd(::open("/sys/devices/system/cpu/online", O_RDONLY | O_CLOEXEC));
     ASSERT_TRUE(fd.valid());
-    EXPECT_EQ(Catch([&] { ReadWholeResponse(fd.get(), "online"); }).number, 0x20000005);
+    EXPECT_EQ(Catch([&] { ReadWholeResponse(fd.get(), "online"); }).number, kErrResponseChanged);
+    // A response of 2 GiB, which the lookup program itself cannot write.
+    PrepareFolder();
+    const UniqueFd large(::open(InFolder("large.bin").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_EQ(::ftruncate(large.get(), off_t{1} << 31), 0);
+    EXPECT_EQ(Catch([&] { ReadWholeResponse(large.get(), "large.bin"); }).number, kErrResponseTooLarge);
 }
 
 // A lock held on another open file of the folder, by this very process: the
@@ -54,6 +59,48 @@ TEST(Lock, HeldTooLongIsNamed) {
     EXPECT_EQ(window.shown, Widen(SampleBlock()));
 }
 
+// This process's exchange helper.
+pid_t HelperPid() {
+    std::ifstream children("/proc/self/task/" + std::to_string(::getpid()) + "/children");
+    int pid = 0;
+    children >> pid;
+    return pid;
+}
+
+// Killed during a run, after its block was made, the helper is not taken
+// for missing, nor for not set up; stopped while idle, it is not taken for
+// another clerk's lookup. The next lookup works.
+TEST(Helper, EndedDuringARunOrStoppedIsNamedAsSuch) {
+    class KillingWindow : public RecordingWindow {
+    public:
+        void WhileWaiting() override {
+            if (waits++ == 0) ::kill(HelperPid(), SIGKILL);
+        }
+    };
+    PrepareResponse(SampleScreen(), "sleep-ms 300\n");
+    KillingWindow killing;
+    const Raised ended = Catch([&] {
+        const WaitingWindow registered(killing);
+        cmdRecord1_Click(killing);
+    });
+    EXPECT_EQ(ended.number, kErrHelperFailed);
+    EXPECT_NE(ended.text.find("hat während der Suche unerwartet geendet"), std::string::npos) << ended.text;
+    EXPECT_EQ(killing.shown, Widen(SampleBlock()));
+
+    PrepareResponse(SampleScreen());
+    RecordingWindow first;
+    cmdRecord1_Click(first);
+    const pid_t idle = HelperPid();
+    ASSERT_EQ(::kill(idle, SIGSTOP), 0);
+    const Raised stopped = Catch([] { MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(200)); });
+    EXPECT_EQ(stopped.number, kErrHelperFailed);
+    EXPECT_NE(stopped.text.find("(Prozess " + std::to_string(idle) + ") antwortet nicht"), std::string::npos)
+        << stopped.text;
+    RecordingWindow after;
+    cmdRecord2_Click(after);
+    EXPECT_EQ(after.shown, Widen(SampleBlock()));
+}
+
 // A helper that may open no more files reports the creation as the act
 // that failed. Killed between two lookups, the helper is started again for
 // the next.
@@ -61,9 +108,8 @@ TEST(Helper, FailedCreationIsNamedAndADeadHelperStartedAgain) {
     PrepareResponse(SampleScreen());
     RecordingWindow first;
     cmdRecord1_Click(first);
-    std::ifstream children("/proc/self/task/" + std::to_string(::getpid()) + "/children");
-    int pid = 0;
-    ASSERT_TRUE(children >> pid);
+    const pid_t pid = HelperPid();
+    ASSERT_GT(pid, 0);
     // Its standard descriptors, the folder and its lock: none left for in.txt.
     const rlimit few{5, 5};
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &few, nullptr), 0);

@@ -60,5 +60,38 @@ TEST(ProcessWait, ReturnsTheExitCodeOrMinusOneAndLeavesNoProcess) {
     }
 }
 
+// Whether a lookup program broke off, and what the message calls the cause.
+struct EndCase {
+    std::uint32_t exitCode;
+    std::int32_t signal;
+    const char* cause;  // "" when it did not break off
+    Platform only = kBothPlatforms;
+};
+
+const EndCase kEndCases[] = {
+    {0, 0, ""},
+    {7, 0, ""},
+    {128 + 11, 0, ""},  // exit(139) is the program's own choice
+    {0xBFFFFFFF, 0, ""},
+    {0xFFFFFFFF, 0, ""},  // exit(-1)
+    {0xC0000000, 0, "die Ausnahme 0xC0000000"},
+    {0xC0000005, 0, "die Ausnahme 0xC0000005"},
+    {0xC0000409, 0, "die Ausnahme 0xC0000409"},
+    {0xFFFFFFFE, 0, "die Ausnahme 0xFFFFFFFE"},
+    {128 + 11, 11, "das Signal 11 (SIGSEGV)", kPosixOnly},
+    {128 + 25, 25, "das Signal 25 (SIGXFSZ)", kPosixOnly},
+};
+
+TEST(ProcessEnd, BrokeOffOnlyBySignalOrException) {
+    for (const EndCase& c : kEndCases) {
+        if (!OnThisPlatform(c.only)) continue;
+        const ProcessEnd end{static_cast<std::int32_t>(c.exitCode), c.signal};
+        EXPECT_EQ(BrokeOff(end), *c.cause != '\0') << c.exitCode;
+        if (BrokeOff(end)) {
+            EXPECT_EQ(BreakOffCause(end), c.cause);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace keil::test

@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "error.h"
+#include "exchange_file.h"
 #include "support.h"
 
 namespace keil::test {
@@ -37,7 +38,16 @@ struct Scenario {
     const char* named = "";          // in the error's text
     Platform only = kBothPlatforms;
     const char* tampered = "";       // what the fake's tampering gave
+    std::int64_t fileSizeLimit = 0;  // this process's, for the run, or 0
+    std::int64_t diskFree = -1;      // the folder on a disk with this much free
 };
+
+// The first 30 lines of a 110-line screen: enough line feeds for a block.
+std::string ScreenCutAfter30Lines() {
+    std::string screen;
+    for (int i = 1; i <= 30; ++i) screen += "Kopfzeile " + std::to_string(i) + "   Buchungstext\r\n";
+    return screen;
+}
 
 void ReplaceProgram(const std::string& content, fs::perms permissions) {
     fs::remove(InFolder("Lief-adr.exe"));
@@ -98,6 +108,27 @@ const Scenario kScenarios[] = {
     {.name = "NulAndHighBytes", .response = SampleScreen(kHighBytes), .shown = SampleBlock(kHighBytes)},
     {.name = "SixteenMiBBeforeTheScreen", .response = std::string(16 << 20, 'x') + kScreen},
     {.name = "NonZeroExitCode", .mode = "exit 7"},
+    {.name = "NoResponseAndExitCode7", .response = "", .mode = "exit 7", .error = kErrRange, .shown = kNothing,
+     .left = kInAndOut, .named = "endete mit dem Rückgabewert 7,"},
+    // A lookup program that crashed halfway wrote lines that look like a
+    // screen: they are not taken for the record.
+    {.name = "CrashAfterPartOfItsScreen", .response = ScreenCutAfter30Lines(), .mode = "crash",
+     .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut, .named = "durch das Signal 11 (SIGSEGV) abgebrochen",
+     .only = kPosixOnly},
+    {.name = "CrashAfterPartOfItsScreen", .response = ScreenCutAfter30Lines(), .mode = "crash",
+     .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut, .named = "durch die Ausnahme 0xC0000005 abgebrochen",
+     .only = kWindowsOnly},
+    // A runaway writer stops at the file size limit (here this process's
+    // own, lowered for the row) and is broken off by it.
+    {.name = "RunawayWriter", .mode = "write-forever", .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut,
+     .named = "(SIGXFSZ)", .only = kPosixOnly, .fileSizeLimit = 1 << 20},
+    // A full disk: no room for the response stops the run before the start;
+    // a response that filled the disk is not shown.
+    {.name = "DiskFullBeforeTheStart", .error = kErrDiskFull, .shown = kNothing, .left = kInAndOut, .started = false,
+     .named = "lässt sich kein Platz reservieren. Der Datenträger ist voll", .only = kPosixOnly, .diskFree = 8 << 10},
+    {.name = "DiskFillsDuringTheRun", .response = std::string(4 << 20, 'x') + kScreen, .error = kErrCutShort,
+     .shown = kNothing, .left = kInAndOut, .named = "ist voll geworden", .only = kPosixOnly,
+     .diskFree = kResponseRoom + (80 << 10)},
     {.name = "FolderMissing", .prepare = &RemoveFolder, .error = kErrNoFolder, .shown = kNothing, .started = false},
     // Anything but a plain file with one link in place of an exchange file
     // is left as it is, and so is what it leads to; a request file made
@@ -138,8 +169,11 @@ const Scenario kScenarios[] = {
     // lets nobody delete a file that the run holds by its name.)
     {.name = "ProgramDeletesTheRequest", .mode = "delete-request", .error = kErrNoFile, .left = kOut,
      .only = kPosixOnly},
+    // POSIX stops a lookup program at the largest response the run reads.
+    {.name = "ResponseOf2GiB", .mode = "grow-response 2147483648", .error = kErrBrokeOff, .shown = kNothing,
+     .left = kInAndOut, .named = "(SIGXFSZ)", .only = kPosixOnly},
     {.name = "ResponseOf2GiB", .mode = "grow-response 2147483648", .error = kErrResponseTooLarge, .shown = kNothing,
-     .left = kInAndOut},
+     .left = kInAndOut, .only = kWindowsOnly},
     // On Windows every clerk may create files in the lookup folder; one
     // that no admin owns is refused before the lookup program starts, named
     // with its owner, and nothing is deleted, a leftover included.
@@ -208,9 +242,13 @@ TEST_P(Run, Scenario) {
     PrepareResponse(s.response, std::string(s.mode) + "\n");
     WriteFileBytes(OutsideFile(), "keep");
     if (s.prepare) s.prepare();
+    if (s.diskFree >= 0 && !CanMakeSmallDisk()) GTEST_SKIP() << "a small disk for the lookup folder needs root";
+    const SmallDisk disk(s.diskFree);
     const int handles = CountOpenHandles();
     RecordingWindow window;
+    LimitFileSize(s.fileSizeLimit);
     const Raised raised = Catch([&] { cmdRecord1_Click(window); });
+    LimitFileSize(0);
 
     EXPECT_EQ(raised.number, s.error);
     EXPECT_NE(raised.text.find(s.named), std::string::npos) << raised.text;
@@ -236,6 +274,25 @@ TEST_P(Run, Scenario) {
     // were made ended the exchange helper, which lets go of the lock.
     EXPECT_LE(CountOpenHandles(), handles);
     EXPECT_TRUE(NoChildLeft());
+}
+
+// A response cut short by a full disk reached the end of its reserved room
+// (none, where the file system cannot reserve) while less than a room was
+// free.
+TEST(ResponseRoom, CutShortOnlyBeyondTheRoomOnAFullDisk) {
+    constexpr std::int64_t kRoom = kResponseRoom;
+    const struct {
+        std::int64_t size, reserved, freeAfter;
+        bool cutShort;
+    } kCases[] = {
+        {kRoom - 1, kRoom, 0, false},         {kRoom, kRoom, 0, true},
+        {kRoom + 1, kRoom, kRoom - 1, true}, {kRoom + 1, kRoom, kRoom, false},
+        {0, 0, kRoom - 1, true},             {0, 0, kRoom, false},
+    };
+    for (const auto& c : kCases) {
+        EXPECT_EQ(ResponseMayBeCutShort(c.size, c.reserved, c.freeAfter), c.cutShort)
+            << c.size << " " << c.reserved << " " << c.freeAfter;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Lookup, Run, testing::ValuesIn(ThisPlatformsScenarios()),

@@ -94,11 +94,12 @@ Raised Catch(Action&& action) {
 }
 
 // Platform facts: which platform this is; the system's error numbers of a
-// missing file, a missing folder and a program file that holds no program;
+// missing file, a missing folder, a program file that holds no program and
+// a full disk;
 // the ways it waits for a process.
 enum Platform { kBothPlatforms, kPosixOnly, kWindowsOnly };
 extern const Platform kThisPlatform;
-extern const std::int32_t kErrNoFile, kErrNoFolder, kErrNotAProgram;
+extern const std::int32_t kErrNoFile, kErrNoFolder, kErrNotAProgram, kErrDiskFull;
 // System error numbers that a clerk may meet, each with its kind; one with
 // a message that has an insert on Windows ("%1"), and one of the kind
 // kOther on every platform.
@@ -136,6 +137,28 @@ void MakeUnopenableEntry(const std::string& path);
 // Makes the file at `path` readable by all and, where this process may give
 // it away (root on POSIX), another user's.
 void GiveToAnotherUser(const std::string& path);
+
+// Limits the size of the files that this process and what it starts may
+// write to `bytes`, where the platform has such a limit; 0 gives back the
+// limit it had.
+void LimitFileSize(std::int64_t bytes);
+
+// Whether this process may put the lookup folder on a small disk of its own.
+bool CanMakeSmallDisk();
+// Puts the lookup folder, with the files in it, on a disk of its own with
+// `free` bytes left, for the lifetime of this object (POSIX, as root: a
+// tmpfs mounted over it); nothing for a negative `free`. It refuses a
+// folder that is a mount point already.
+class SmallDisk {
+public:
+    explicit SmallDisk(std::int64_t free);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+private:
+    bool mounted_ = false;
+};
 
 // The window operations of a run that went to its end, and of a run that an
 // error left early.

@@ -2,8 +2,11 @@
 #include <linux/filter.h>
 #include <linux/seccomp.h>
 #include <signal.h>
+#include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/syscall.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -20,7 +23,7 @@
 namespace keil::test {
 
 const Platform kThisPlatform = kPosixOnly;
-const std::int32_t kErrNoFile = ENOENT, kErrNoFolder = ENOENT, kErrNotAProgram = ENOEXEC;
+const std::int32_t kErrNoFile = ENOENT, kErrNoFolder = ENOENT, kErrNotAProgram = ENOEXEC, kErrDiskFull = ENOSPC;
 const std::vector<SystemFaultCase> kSystemFaults = {
     {ENOENT, SystemFault::kNotFound},   {ENOTDIR, SystemFault::kNotFound},   {EACCES, SystemFault::kNoPermission},
     {EPERM, SystemFault::kNoPermission}, {ETXTBSY, SystemFault::kBusy},       {EBUSY, SystemFault::kBusy},
@@ -108,6 +111,58 @@ void MakeNamedPipe(const std::string& path) { ::mkfifo(path.c_str(), 0666); }
 void MakeUnopenableEntry(const std::string&) {}
 
 void RemoveFolder() { std::filesystem::remove_all(FibuDir()); }
+
+void LimitFileSize(std::int64_t bytes) {
+    static rlimit original{};
+    static const bool saved = ::getrlimit(RLIMIT_FSIZE, &original) == 0;
+    rlimit limit = original;
+    if (bytes > 0) limit.rlim_cur = static_cast<rlim_t>(bytes);
+    if (!saved || ::setrlimit(RLIMIT_FSIZE, &limit) != 0) std::abort();
+}
+
+bool CanMakeSmallDisk() { return ::geteuid() == 0; }
+
+SmallDisk::SmallDisk(std::int64_t free) {
+    namespace fs = std::filesystem;
+    if (free < 0) return;
+    const std::string folder = FibuDir();
+    struct stat here {};
+    struct stat above {};
+    if (::stat(folder.c_str(), &here) != 0 || ::stat((folder + "..").c_str(), &above) != 0 ||
+        here.st_dev != above.st_dev) {
+        throw std::runtime_error(folder + " is a mount point already; not touched");
+    }
+    struct Kept {
+        std::string name, bytes;
+        fs::perms permissions;
+    };
+    std::vector<Kept> kept;
+    std::int64_t used = 0;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        kept.push_back({entry.path().filename().string(), ReadFileBytes(entry.path().string()), entry.status().permissions()});
+        used += static_cast<std::int64_t>(kept.back().bytes.size()) + (8 << 10);
+    }
+    const std::string options = "size=" + std::to_string(used + free + (1 << 20)) + ",mode=0755";
+    if (::mount("keilbrecher-test", folder.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, options.c_str()) != 0) {
+        throw std::runtime_error("no tmpfs at " + folder);
+    }
+    mounted_ = true;
+    for (const Kept& file : kept) {
+        WriteFileBytes(folder + file.name, file.bytes);
+        fs::permissions(folder + file.name, file.permissions);
+    }
+    // A filler takes what is free beyond `free`, in whole pages, as tmpfs
+    // counts them.
+    struct statvfs disk {};
+    if (::statvfs(folder.c_str(), &disk) != 0) std::abort();
+    const auto page = static_cast<std::int64_t>(disk.f_frsize);
+    const auto left = static_cast<std::int64_t>(disk.f_bavail) * page;
+    WriteFileBytes(folder + "filler.bin", std::string(static_cast<std::size_t>((left - free) / page * page), '\0'));
+}
+
+SmallDisk::~SmallDisk() {
+    if (mounted_) ::umount2(FibuDir().c_str(), MNT_DETACH);
+}
 
 void GiveToAnotherUser(const std::string& path) {
     constexpr uid_t kNobody = 65534;

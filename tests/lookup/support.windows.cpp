@@ -14,7 +14,7 @@ namespace keil::test {
 const Platform kThisPlatform = kWindowsOnly;
 // A missing lookup folder shows when the run opens the folder itself.
 const std::int32_t kErrNoFile = ERROR_FILE_NOT_FOUND, kErrNoFolder = ERROR_FILE_NOT_FOUND,
-                   kErrNotAProgram = ERROR_BAD_EXE_FORMAT;
+                   kErrNotAProgram = ERROR_BAD_EXE_FORMAT, kErrDiskFull = ERROR_DISK_FULL;
 const std::vector<SystemFaultCase> kSystemFaults = {
     {ERROR_FILE_NOT_FOUND, SystemFault::kNotFound},
     {ERROR_BAD_NETPATH, SystemFault::kNotFound},
@@ -68,6 +68,14 @@ std::string GiveThisProcessInheritables() {
 }
 
 void InterruptThisProcessOften(bool) {}
+
+// Windows limits no file's size for a process.
+void LimitFileSize(std::int64_t) {}
+
+// The rows on a small disk are POSIX's.
+bool CanMakeSmallDisk() { return false; }
+SmallDisk::SmallDisk(std::int64_t) {}
+SmallDisk::~SmallDisk() = default;
 
 // Named pipes live outside the file system here.
 void MakeNamedPipe(const std::string&) {}

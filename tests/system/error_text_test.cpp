@@ -35,7 +35,14 @@ std::vector<TextCase> AllTexts() {
     std::vector<TextCase> cases = {
         {"Overflow", [] { ThrowOverflow(); }},
         {"Range", [] { ThrowRange(); }},
-        {"EmptyResponse", [] { ThrowEmptyResponse(); }},
+        {"EmptyResponse", [] { ThrowEmptyResponse(0); }},
+        {"EmptyResponseWithItsExitCode", [] { ThrowEmptyResponse(-1073741819); }},
+        {"BrokeOffBySignal", [] { ThrowBrokeOff(kFolder + "Lief-adr.exe", "das Signal 25 (SIGXFSZ)"); }},
+        {"BrokeOffByException", [] { ThrowBrokeOff(kFolder + "Lief-adr.exe", "die Ausnahme 0xC0000409"); }},
+        {"CutShort", [] { ThrowCutShort(kFile); }},
+        {"HelperEnded", [] { ThrowHelperEnded("/usr/libexec/keilbrecher/keilbrecher-exchange"); }},
+        {"HelperNotAnswering", [] { ThrowHelperNotAnswering("/usr/libexec/keilbrecher/keilbrecher-exchange", 4194303); }},
+        {"BrokenOffByClerk", [] { ThrowBrokenOffByClerk(); }},
         {"Allocation", [] { ThrowAllocation(); }},
         {"NotPlainFile", [] { ThrowNotPlainFile(kResponseRole, kFile, "eine besondere Datei"); }},
         {"Replaced", [] { ThrowReplaced(kRequestRole, kFile); }},
@@ -44,6 +51,8 @@ std::vector<TextCase> AllTexts() {
         {"LockHeldByANamedProcess",
          [] { ThrowLockHeld(kFolder, "Prozess 4194303 des Benutzers „mueller-luedenscheidt“", ""); }},
         {"LockHeldByAMutex", [] { ThrowLockHeld(kFolder, "", "Global\\Keilbrecher lookup folder " + kFolder); }},
+        {"LockHeldByAQueue",
+         [] { ThrowLockHeld(kFolder, "Prozess 4194303 des Benutzers „mueller-luedenscheidt“", "", true); }},
         {"ResponseTooLarge", [] { ThrowResponseTooLarge(kFile, 2147483648LL); }},
         {"ResponseChanged", [] { ThrowResponseChanged(kFile); }},
         {"ForeignEntryBeforeStart",
@@ -60,6 +69,8 @@ std::vector<TextCase> AllTexts() {
     };
     for (const auto& [code, fault] : kSystemFaults) {
         cases.push_back({"FileError" + std::to_string(code), [code] { ThrowFileError(code, kResponseRole, kFile, "gelesen"); }});
+        cases.push_back({"StartError" + std::to_string(code), [code] { ThrowStartError(code, kFolder + "Lief-adr.exe"); }});
+        cases.push_back({"NoRoom" + std::to_string(code), [code] { ThrowNoRoom(code, kFile); }});
     }
     return cases;
 }

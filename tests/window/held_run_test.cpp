@@ -24,7 +24,7 @@ struct HeldCase {
 
 const HeldCase kCases[] = {
     {"BlockShown", [](WindowOperations& w) { w.SetResultText(u"Block"); }, 0, u"Block", true},
-    {"FailedBeforeItsBlock", [](WindowOperations&) { ThrowEmptyResponse(); }, kErrRange, u"", false},
+    {"FailedBeforeItsBlock", [](WindowOperations&) { ThrowEmptyResponse(0); }, kErrRange, u"", false},
     {"FailedAfterItsBlock",
      [](WindowOperations& w) {
          w.SetResultText(u"Block");
