@@ -15,7 +15,7 @@ namespace keil {
 // registers its window here, and every wait of the run hands control to the
 // window's WhileWaiting whenever the window system has something for it
 // (Windows), or at least every kRespondEvery (POSIX).
-inline constexpr std::chrono::milliseconds kRespondEvery{50};
+inline constexpr std::chrono::milliseconds kRespondEvery{10};
 
 // Registers `window` for the calling thread for the lifetime of this object.
 class WaitingWindow {

@@ -4,6 +4,8 @@
 #   one lookup run against a bare spawn and wait      at most 1.10
 #   window program's peak memory after 100 lookups
 #     against a minimal Qt window program             at most 1.2
+#   the Qt window showing a block with a line of 10 MB
+#     against one of 1 MB                             at most 1.5
 # and, through Wine with the Windows build of the demo lookup program (as
 # root, or where Wine is registered with binfmt_misc), in an existing
 # prefix with the Wine process that the window keeps:
@@ -18,7 +20,7 @@ source scripts/packages.sh
 keil_ensure_packages "${KEIL_PACKAGES[@]}"
 
 cmake --preset dev > /dev/null
-cmake --build --preset dev --target extract_bench run_bench keilbrecher minimal_window place_demo \
+cmake --build --preset dev --target extract_bench run_bench window_bench keilbrecher minimal_window place_demo \
   lookup_loop lief_adr_demo_windows wine_bench
 bin=build/dev
 
@@ -27,6 +29,7 @@ times() { "$@" --benchmark_format=csv 2>/dev/null | awk -F, '/^"BM_/ { gsub(/"/,
 
 extract=$(times "$bin/bench/extract_bench")
 run=$(times "$bin/bench/run_bench" --benchmark_enable_random_interleaving=true)
+shown=$(times "$bin/bench/window_bench")
 memory=$(xvfb-run -a -s "-screen 0 800x600x24" bench/window_memory.sh \
   "$bin/window/keilbrecher" "$bin/bench/minimal_window")
 wine=$(bench/wine_lookup.sh "$bin/fibu" "$bin/tests/helpers/lookup_loop" "$bin/bench/wine_bench" \
@@ -47,6 +50,7 @@ report_ms() {  # name, milliseconds without the kept process, with it, target
 
 echo "$extract"
 echo "$run"
+echo "$shown"
 echo "$memory"
 echo "$wine"
 echo
@@ -54,6 +58,8 @@ report "extraction 64 MiB / 4 KiB (ns)" "$(value BM_ExtractResultBlock/67108864 
   "$(value BM_ExtractResultBlock/4096 "$extract")" 1.5
 report "lookup run / bare spawn and wait (ns, medians)" "$(value "BM_RunLookup.*_median" "$run")" \
   "$(value "BM_BareSpawnAndWait.*_median" "$run")" 1.10
+report "window, line of 10 MB / 1 MB (ns)" "$(value BM_ShowBlockWithOneLongLine/10000000/ "$shown")" \
+  "$(value BM_ShowBlockWithOneLongLine/1000000/ "$shown")" 1.5
 report "window peak / minimal Qt window (KiB)" "$(value window_peak_kib "$memory")" \
   "$(value minimal_peak_kib "$memory")" 1.2
 for case in first after_pause back_to_back; do

@@ -13,18 +13,6 @@ constexpr const char* kRestartThenReport =
     "Starten Sie den Keilbrecher neu und suchen Sie erneut; kommt der Fehler wieder, melden Sie ihn Ihrer "
     "IT-Betreuung.";
 
-// `number` with a dot between each group of three digits, as German writes
-// large numbers.
-std::string Grouped(long long number) {
-    const std::string digits = std::to_string(number);
-    std::string grouped;
-    for (std::size_t i = 0; i < digits.size(); ++i) {
-        if (i > 0 && digits[i - 1] != '-' && (digits.size() - i) % 3 == 0) grouped += '.';
-        grouped += digits[i];
-    }
-    return grouped;
-}
-
 // How the IT support finds the program that holds the lock `name` (Windows).
 std::string HandleSearch(const std::string& name) {
     return " Die IT-Betreuung findet das Programm über eine Suche nach offenen Handles mit dem Namen " + Quoted(name) +
@@ -159,6 +147,16 @@ void ThrowFileError(std::int32_t code, const std::string& role, const std::strin
 }
 
 std::string Quoted(const std::string& text) { return "„" + text + "“"; }
+
+std::string Grouped(long long number) {
+    const std::string digits = std::to_string(number);
+    std::string grouped;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && digits[i - 1] != '-' && (digits.size() - i) % 3 == 0) grouped += '.';
+        grouped += digits[i];
+    }
+    return grouped;
+}
 
 std::string ExplainSystemError(std::int32_t code) {
     switch (ClassifySystemError(code)) {

@@ -121,6 +121,10 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // `text` in German quotation marks, as the program's messages quote paths.
 std::string Quoted(const std::string& text);
 
+// `number` with a dot between each group of three digits, as German writes
+// large numbers.
+std::string Grouped(long long number);
+
 // The kinds of system error that a clerk meets, each with a German text of
 // the program's own that says what to do.
 enum class SystemFault {

@@ -22,10 +22,14 @@ bool InstallQtTranslations() {
 
 void InstallAccessibleRoles() {
     // A plain top-level widget is a "filler" to AT-SPI; the main window is
-    // a frame, which Qt's role Window stands for.
+    // a frame, which Qt's role Window stands for. Its notice of a long wait
+    // is a notification, which a screen reader speaks when it shows.
     QAccessible::installFactory([](const QString& className, QObject* object) -> QAccessibleInterface* {
         if (className == QLatin1String("frmMain") && object->isWidgetType()) {
             return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Window);
+        }
+        if (object->objectName() == QLatin1String("notice") && object->isWidgetType()) {
+            return new QAccessibleWidget(static_cast<QWidget*>(object), QAccessible::Notification);
         }
         return nullptr;
     });

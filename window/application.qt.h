@@ -8,5 +8,6 @@
 // Returns whether there were any.
 bool InstallQtTranslations();
 
-// Makes assistive tools see the main window as a frame, not as a filler.
+// Makes assistive tools see the main window as a frame, not as a filler,
+// and its notice of a long wait as a notification.
 void InstallAccessibleRoles();

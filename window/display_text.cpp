@@ -1,5 +1,9 @@
 #include "display_text.h"
 
+#include <algorithm>
+
+#include "error.h"
+
 namespace keil {
 
 std::u16string DisplayTextFromBlock(std::u16string_view block, std::u16string_view lineBreak) {
@@ -16,8 +20,10 @@ std::u16string DisplayTextFromBlock(std::u16string_view block, std::u16string_vi
         u"€\uFFFD‚ƒ„…†‡ˆ‰Š‹Œ\uFFFDŽ\uFFFD\uFFFD‘’“”•–—˜™š›œ\uFFFDžŸ";
 
     std::u16string text;
-    text.reserve(block.size());
-    for (std::size_t i = 0; i < block.size(); ++i) {
+    const std::size_t shown = std::min(block.size(), kMostShownCharacters);
+    text.reserve(shown);
+    std::size_t i = 0;
+    for (; i < shown; ++i) {
         const char16_t c = block[i];
         if (c == kCr || c == kLf) {
             text += lineBreak;
@@ -33,6 +39,12 @@ std::u16string DisplayTextFromBlock(std::u16string_view block, std::u16string_vi
         } else {
             text += c;
         }
+    }
+    if (i < block.size()) {
+        text += lineBreak;
+        text += u"[… ";
+        for (const char digit : Grouped(static_cast<long long>(block.size() - i))) text += static_cast<char16_t>(digit);
+        text += u" weitere Zeichen der Antwort werden nicht angezeigt.]";
     }
     return text;
 }

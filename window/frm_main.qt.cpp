@@ -1,13 +1,18 @@
 #include "frm_main.qt.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QAccessible>
 #include <QApplication>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTimer>
+#include <QWindow>
+#include <cstdint>
 #include <memory>
 
 #include "display_text.h"
@@ -23,12 +28,13 @@ QString FromUtf16(std::u16string_view text) {
 
 // Holds the window for the length of a lookup: shows the busy pointer and
 // drops every click, key, access key and input method event that arrives
-// meanwhile, so that nothing given during the lookup is replayed when the
-// window takes input again, and every request to close a window, which
-// would end the program in the middle of the lookup.
+// for it meanwhile, so that nothing given during the lookup is replayed
+// when the window takes input again. A request to close it asks whether to
+// break the lookup off (the question is a window of its own, which takes
+// input as usual).
 class HeldWindow : public QObject {
 public:
-    explicit HeldWindow(QWidget* window) : focus_(QApplication::focusWidget()) {
+    explicit HeldWindow(frmMain* window) : window_(window), focus_(QApplication::focusWidget()) {
         qApp->installEventFilter(this);
         // The keyboard focus waits on the window itself, where no input
         // method works. An input method takes the keys before this filter
@@ -45,6 +51,7 @@ public:
         // Takes in, and drops, what the window system queued during the
         // lookup, before the filter goes.
         QGuiApplication::sync();
+        window_->findChild<QLabel*>("notice")->hide();
         if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::OtherFocusReason);
         // The filter goes with this object.
     }
@@ -52,17 +59,56 @@ public:
     HeldWindow& operator=(const HeldWindow&) = delete;
 
 protected:
-    bool eventFilter(QObject*, QEvent* event) override {
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (!HeldHere(watched)) return false;
         if (event->type() == QEvent::Close) {
             // Taken in but refused: a close event left accepted closes.
             event->ignore();
+            window_->AskToBreakOff();
             return true;
         }
         return event->isInputEvent() || event->type() == QEvent::InputMethod || event->type() == QEvent::Shortcut;
     }
 
 private:
+    // Whether `object` belongs to the held window rather than to another
+    // window, such as the question.
+    bool HeldHere(QObject* object) const {
+        if (const auto* widget = qobject_cast<QWidget*>(object)) return widget->window() == window_;
+        if (const auto* window = qobject_cast<QWindow*>(object)) return window == window_->windowHandle();
+        return true;
+    }
+
+    frmMain* window_;
     QPointer<QWidget> focus_;
+};
+
+// Tells the window when the X server destroyed it from outside (xdotool
+// windowclose), which Qt takes no notice of: it would go on running
+// without a window. The event's layout is the X protocol's DestroyNotify.
+class WindowGoneWatch : public QAbstractNativeEventFilter {
+public:
+    explicit WindowGoneWatch(frmMain* window) : window_(window) {}
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        struct DestroyNotify {
+            std::uint8_t responseType;
+            std::uint8_t pad;
+            std::uint16_t sequence;
+            std::uint32_t event;
+            std::uint32_t window;
+        };
+        constexpr std::uint8_t kDestroyNotify = 17;
+        if (type != "xcb_generic_event_t") return false;
+        const auto* notify = static_cast<const DestroyNotify*>(message);
+        if ((notify->responseType & 0x7F) == kDestroyNotify && window_->internalWinId() != 0 &&
+            notify->window == window_->internalWinId()) {
+            window_->WindowGone();
+        }
+        return false;
+    }
+
+private:
+    frmMain* window_;
 };
 
 }  // namespace
@@ -71,12 +117,16 @@ frmMain::frmMain(QWidget* parent)
     : QWidget(parent),
       cmdRecord1(new QPushButton(FromUtf16(keil::layout::kRecord1Caption), this)),
       cmdRecord2(new QPushButton(FromUtf16(keil::layout::kRecord2Caption), this)),
-      txtResult(new QPlainTextEdit(this)) {
+      txtResult(new QPlainTextEdit(this)),
+      notice_(new QLabel(this)) {
     using namespace keil::layout;
     setObjectName("frmMain");
     cmdRecord1->setObjectName("cmdRecord1");
     cmdRecord2->setObjectName("cmdRecord2");
     txtResult->setObjectName("txtResult");
+    notice_->setObjectName("notice");
+    notice_->setGeometry(0, 0, 1, 1);
+    notice_->hide();
     setWindowTitle(FromUtf16(kCaption));
     setWindowIcon(QIcon::fromTheme("keilbrecher"));
 
@@ -125,6 +175,9 @@ frmMain::frmMain(QWidget* parent)
 
     connect(cmdRecord1, &QPushButton::clicked, this, &frmMain::cmdRecord1_Click);
     connect(cmdRecord2, &QPushButton::clicked, this, &frmMain::cmdRecord2_Click);
+    const auto watch = std::make_shared<WindowGoneWatch>(this);
+    qApp->installNativeEventFilter(watch.get());
+    connect(this, &QObject::destroyed, qApp, [watch] { qApp->removeNativeEventFilter(watch.get()); });
 }
 
 void frmMain::SetRecord1Enabled(bool enabled) { cmdRecord1->setEnabled(enabled); }
@@ -157,6 +210,44 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 
 void frmMain::WhileWaiting() { QCoreApplication::processEvents(); }
 
+void frmMain::ShowWaitNotice(const std::string& text, bool speak) {
+    const QString words = QString::fromStdString(text);
+    txtResult->setPlainText(words);
+    if (!speak) return;
+    notice_->hide();
+    notice_->setAccessibleName(words);
+    notice_->show();
+}
+
+void frmMain::AskToBreakOff() {
+    if (asking_ || breakOff_) return;
+    asking_ = true;
+    QMessageBox box(QMessageBox::Question, windowTitle(), QString::fromUtf8(keil::kBreakOffQuestion),
+                    QMessageBox::NoButton, this);
+    const QPushButton* yes = box.addButton(QString::fromUtf8(keil::kYes), QMessageBox::YesRole);
+    QPushButton* no = box.addButton(QString::fromUtf8(keil::kNo), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    // The question is not busy: the plain pointer over it. The focus goes
+    // back where the held window keeps it.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    QApplication::setOverrideCursor(Qt::ArrowCursor);
+    box.exec();
+    QApplication::restoreOverrideCursor();
+    activateWindow();
+    if (focus) focus->setFocus(Qt::OtherFocusReason);
+    breakOff_ = box.clickedButton() == yes;
+    asking_ = false;
+}
+
+void frmMain::WindowGone() {
+    if (running_) {
+        breakOff_ = true;
+        return;
+    }
+    QCoreApplication::exit(keil::kExitClosed);
+}
+
 void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 
 void frmMain::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
@@ -170,7 +261,10 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
         outcome = keil::RunCatching(*this, handler);
         running_ = false;
     }
-    if (outcome.failure) {
+    if (outcome.BrokenOffByClerk()) {
+        hide();
+        QCoreApplication::exit(keil::kExitClosed);
+    } else if (outcome.failure) {
         ShowErrorAndQuit(*outcome.failure);
     } else if (outcome.MovesFocusToResult(keil::ScreenReaderRunning())) {
         // The screen reader takes in the accessibility events of the lookup

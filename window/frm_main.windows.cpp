@@ -1,5 +1,10 @@
 #include "frm_main.windows.h"
 
+#include <commctrl.h>
+#include <initguid.h>
+#include <objbase.h>
+#include <oleacc.h>
+
 #include <utility>
 
 #include "display_text.h"
@@ -107,7 +112,56 @@ private:
     HCURSOR cursor_;
 };
 
+// UI Automation's LiveSetting property (Polite: 1), for the dynamic
+// annotation of a Win32 control as a live region.
+constexpr GUID kLiveSetting = {0xc12bcd8e, 0x2a8e, 0x4950, {0x8a, 0xe7, 0x36, 0x25, 0x11, 0x1d, 0x58, 0xeb}};
+constexpr LONG kPolite = 1;
+// The control's own object, as IAccPropServices takes it.
+constexpr auto kClientObject = static_cast<DWORD>(OBJID_CLIENT);
+
 }  // namespace
+
+// The result box annotated as a polite live region whose name is the words
+// of a wait, as Microsoft documents for a Win32 control that a screen
+// reader is to speak while the focus is elsewhere: the properties set with
+// IAccPropServices, then EVENT_OBJECT_LIVEREGIONCHANGED. The box gets its
+// own name back when the wait has ended.
+struct frmMain::LiveNotice {
+    explicit LiveNotice(HWND resultBox) : box(resultBox) {
+        if (FAILED(::CoCreateInstance(CLSID_AccPropServices, nullptr, CLSCTX_INPROC_SERVER, IID_IAccPropServices,
+                                      reinterpret_cast<void**>(&services)))) {
+            services = nullptr;
+        }
+    }
+    ~LiveNotice() {
+        End();
+        if (services != nullptr) services->Release();
+    }
+    LiveNotice(const LiveNotice&) = delete;
+    LiveNotice& operator=(const LiveNotice&) = delete;
+
+    void Say(const std::wstring& words) {
+        if (services == nullptr) return;
+        VARIANT polite{};
+        polite.vt = VT_I4;
+        polite.lVal = kPolite;
+        if (SUCCEEDED(services->SetHwndPropStr(box, kClientObject, CHILDID_SELF, PROPID_ACC_NAME, words.c_str())) &&
+            SUCCEEDED(services->SetHwndProp(box, kClientObject, CHILDID_SELF, kLiveSetting, polite))) {
+            annotated = true;
+            ::NotifyWinEvent(EVENT_OBJECT_LIVEREGIONCHANGED, box, OBJID_CLIENT, CHILDID_SELF);
+        }
+    }
+    void End() {
+        if (!annotated) return;
+        const MSAAPROPID properties[] = {PROPID_ACC_NAME, kLiveSetting};
+        services->ClearHwndProps(box, kClientObject, CHILDID_SELF, properties, 2);
+        annotated = false;
+    }
+
+    HWND box;
+    IAccPropServices* services = nullptr;
+    bool annotated = false;
+};
 
 frmMain::frmMain(HINSTANCE instance) {
     using namespace keil::layout;
@@ -145,6 +199,7 @@ frmMain::frmMain(HINSTANCE instance) {
     txtResult_ = control(L"EDIT", L"", kShownStop | WS_VSCROLL | ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN,
                          WS_EX_CLIENTEDGE, kIdResult);
 
+    notice_ = std::make_unique<LiveNotice>(txtResult_);
     dpi_ = static_cast<int>(DotsPerInch(frm_));
     MakeFonts(dpi_);
     const SIZE size = LayoutWindowSize(dpi_);
@@ -203,6 +258,7 @@ void frmMain::MakeFonts(int dpi) {
 }
 
 frmMain::~frmMain() {
+    notice_.reset();
     if (frm_ != nullptr) ::DestroyWindow(frm_);
 }
 
@@ -251,12 +307,57 @@ void frmMain::WhileWaiting() {
     // were posted again now, is kept for the message loop until the lookup
     // has ended.
     while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        const bool altF4 = message.message == WM_SYSKEYDOWN && message.wParam == VK_F4;
+        const bool closeBox = message.message == WM_NCLBUTTONDOWN && message.wParam == HTCLOSE;
         if (message.message == WM_QUIT) {
             quitCode_ = static_cast<int>(message.wParam);
+        } else if ((altF4 || closeBox) && frm_ != nullptr) {
+            // The user's one input that still counts: a request to close.
+            ::SendMessageW(frm_, WM_SYSCOMMAND, SC_CLOSE, 0);
         } else if (!IsUserInput(message.message)) {
             ::DispatchMessageW(&message);
         }
     }
+}
+
+void frmMain::ShowWaitNotice(const std::string& text, bool speak) {
+    const std::wstring words = keil::WideFromUtf8(text);
+    ::SetWindowTextW(txtResult_, words.c_str());
+    UpdateScrollBar();
+    if (speak) notice_->Say(words);
+}
+
+void frmMain::AskToBreakOff() {
+    if (asking_ || breakOff_) return;
+    asking_ = true;
+    const std::wstring question = keil::WideFromUtf8(keil::kBreakOffQuestion);
+    const std::wstring yes = keil::WideFromUtf8(keil::kYes);
+    const std::wstring no = keil::WideFromUtf8(keil::kNo);
+    const TASKDIALOG_BUTTON buttons[] = {{IDYES, yes.c_str()}, {IDNO, no.c_str()}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = frm_;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.pszWindowTitle = Wide(keil::layout::kCaption);
+    config.pszMainIcon = TD_WARNING_ICON;
+    config.pszContent = question.c_str();
+    config.cButtons = 2;
+    config.pButtons = buttons;
+    config.nDefaultButton = IDNO;
+    // Common Controls 6, which the program's manifest asks for, has the
+    // task dialog with buttons of the program's own words; without it, the
+    // system's yes/no box, its buttons in the system's language.
+    using TaskDialog = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
+    const HMODULE controls = ::GetModuleHandleW(L"comctl32.dll");
+    const auto taskDialog = reinterpret_cast<TaskDialog>(
+        controls != nullptr ? reinterpret_cast<void*>(::GetProcAddress(controls, "TaskDialogIndirect")) : nullptr);
+    int chosen = IDNO;
+    if (taskDialog == nullptr || FAILED(taskDialog(&config, &chosen, nullptr, nullptr))) {
+        chosen = ::MessageBoxW(frm_, question.c_str(), Wide(keil::layout::kCaption),
+                               MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
+    }
+    breakOff_ = chosen == IDYES;
+    asking_ = false;
 }
 
 void frmMain::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
@@ -272,8 +373,12 @@ void frmMain::RunHeld(void (*handler)(keil::WindowOperations&)) {
         outcome = keil::RunCatching(*this, handler);
         running_ = false;
     }
+    notice_->End();
     if (quitCode_) ::PostQuitMessage(*std::exchange(quitCode_, std::nullopt));
-    if (outcome.failure) {
+    if (outcome.BrokenOffByClerk()) {
+        // Destroyed already, when the window system destroyed it.
+        if (frm_ != nullptr) ::DestroyWindow(frm_);
+    } else if (outcome.failure) {
         ShowErrorAndQuit(*outcome.failure);
     } else if (outcome.MovesFocusToResult(keil::ScreenReaderRunning())) {
         ::SetFocus(txtResult_);
@@ -377,12 +482,23 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             return TRUE;
         case WM_CLOSE:
             // Closed in the middle of a lookup, the window would be gone
-            // when the lookup comes back to it.
-            if (!running_) ::DestroyWindow(frm_);
+            // when the lookup comes back to it: the lookup is broken off
+            // first, if the clerk says so.
+            if (running_) {
+                AskToBreakOff();
+            } else {
+                ::DestroyWindow(frm_);
+            }
+            return 0;
+        case WM_ENDSESSION:
+            // The session ends: a lookup is broken off, as on "Ja".
+            if (wParam != FALSE && running_) breakOff_ = true;
             return 0;
         case WM_DESTROY:
+            // Destroyed from outside during a lookup: it is broken off.
             frm_ = nullptr;
-            ::PostQuitMessage(0);
+            if (running_) breakOff_ = true;
+            ::PostQuitMessage(keil::kExitClosed);
             return 0;
         default:
             break;

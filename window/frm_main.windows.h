@@ -43,8 +43,15 @@ public:
     void SetRecord1Enabled(bool enabled) override;
     void SetRecord2Enabled(bool enabled) override;
     void SetResultText(const std::u16string& text) override;
-    // Dispatches the thread's messages but the user's input, which it drops.
+    // Dispatches the thread's messages but the user's input, which it
+    // drops; a request to close the window (Alt+F4, the close box) still
+    // reaches it, and asks whether to break the lookup off.
     void WhileWaiting() override;
+    // The words stand in the result box, which the block or an error's
+    // emptying replaces. To be spoken, the result box is a polite live
+    // region named by them, and a screen reader is told that it changed.
+    void ShowWaitNotice(const std::string& text, bool speak) override;
+    bool ClerkBreaksOff() override { return breakOff_; }
 
     void cmdRecord1_Click();
     void cmdRecord2_Click();
@@ -65,6 +72,9 @@ private:
     // text does not fit.
     void UpdateScrollBar();
     void ShowErrorAndQuit(const keil::Failure& failure);
+    // A request to close the window while a lookup runs asks whether to
+    // break it off and end the program ("Nein" the default).
+    void AskToBreakOff();
 
     HWND frm_ = nullptr;
     HWND cmdRecord1_ = nullptr;
@@ -75,8 +85,15 @@ private:
     int dpi_ = 96;
     // The control that had the focus when the window was last deactivated.
     HWND lastFocus_ = nullptr;
-    // A lookup runs: the window shows the busy pointer and cannot be closed.
+    // A lookup runs: the window shows the busy pointer, and a request to
+    // close it asks first.
     bool running_ = false;
+    bool breakOff_ = false;
+    bool asking_ = false;
+    // The result box as a live region while a wait is spoken (see
+    // ShowWaitNotice); null where the system offers no annotation.
+    struct LiveNotice;
+    std::unique_ptr<LiveNotice> notice_;
     // The exit status of a WM_QUIT that came during a lookup.
     std::optional<int> quitCode_;
 };

@@ -18,6 +18,8 @@ public:
         shownBlock = true;
     }
     void WhileWaiting() override { window_.WhileWaiting(); }
+    void ShowWaitNotice(const std::string& text, bool speak) override { window_.ShowWaitNotice(text, speak); }
+    bool ClerkBreaksOff() override { return window_.ClerkBreaksOff(); }
     bool shownBlock = false;
 
 private:

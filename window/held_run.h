@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "error.h"
 #include "lookup_run.h"
 
 namespace keil {
@@ -31,7 +32,18 @@ struct LookupOutcome {
     bool MovesFocusToResult(bool screenReaderRunning) const {
         return !failure && shownBlock && screenReaderRunning;
     }
+
+    // Whether the clerk broke the lookup off to end the program: it ends
+    // then without an error box.
+    bool BrokenOffByClerk() const { return failure && failure->number == kErrBrokenOffByClerk; }
 };
+
+// The question that a request to close the window asks while a lookup
+// runs, and the access keys of its buttons; "Nein" is the default.
+inline constexpr const char* kBreakOffQuestion =
+    "Die Suche läuft noch. Wollen Sie sie abbrechen und den Keilbrecher beenden?";
+inline constexpr const char* kYes = "&Ja";
+inline constexpr const char* kNo = "&Nein";
 
 // Runs the Click handler `handler` on `window` and catches the error that
 // ends it. A lookup that fails before it showed its own block empties the
@@ -39,8 +51,10 @@ struct LookupOutcome {
 // one that fails after (its exchange file was replaced) keeps its block.
 LookupOutcome RunCatching(WindowOperations& window, void (*handler)(WindowOperations&));
 
-// The program's exit status after an error's message box.
+// The program's exit status after an error's message box; a lookup that
+// the clerk broke off ends it as closing the window does.
 inline constexpr int kExitAfterError = 1;
+inline constexpr int kExitClosed = 0;
 
 // The text of the error's message box: the number and the text, then, below
 // them, that the program ends.

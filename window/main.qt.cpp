@@ -7,6 +7,9 @@
 #include "wine_keeper.h"
 
 int main(int argc, char* argv[]) {
+    // Ended by a signal, as at a logout, the program takes a running lookup
+    // program with it, and what that started.
+    keil::EndLookupProgramWithThisProgram();
     QApplication app(argc, argv);
     InstallQtTranslations();
     InstallAccessibleRoles();

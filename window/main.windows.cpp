@@ -1,9 +1,19 @@
+#include <objbase.h>
+
 #include "error.h"
 #include "frm_main.windows.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // The application manifest makes the program per-monitor DPI aware, so
     // that the window is laid out in the screen's real pixels.
+    // The annotations that tell a screen reader of a long wait are COM's.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    struct ComUser {
+        bool initialised;
+        ~ComUser() {
+            if (initialised) ::CoUninitialize();
+        }
+    } const comUser{SUCCEEDED(com)};
     try {
         frmMain window(instance);
         window.Show(showCommand);

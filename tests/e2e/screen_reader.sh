@@ -2,16 +2,20 @@
 # The Linux window with the Orca screen reader, as a clerk who cannot see
 # the screen uses it: the window is a frame and the result box is named to
 # assistive tools, and after Space on "Erster Datensatz" Orca speaks the
-# box's name and the record's first line, the focus on the box. Runs under
-# xvfb-run and dbus-run-session (see CMakeLists.txt), with the openbox
-# window manager and the AT-SPI bus of this session.
+# box's name and the record's first line, the focus on the box. During a
+# slow lookup Orca speaks what the window waits for; Alt+F4 asks whether to
+# break the lookup off, which Orca reads out; Return ("Nein", the default)
+# goes on to the record, and Alt+J ends the program and its lookup program.
+# Runs under xvfb-run and dbus-run-session (see CMakeLists.txt), with the
+# openbox window manager and the AT-SPI bus of this session.
 #
-# usage: screen_reader.sh FOLDER DEMO WORK PROGRAM [ARGS...]
+# usage: screen_reader.sh FOLDER DEMO FAKE WORK PROGRAM [ARGS...]
+#   FAKE  the fake lookup program, for the slow lookups
 #   WORK  a folder for Orca's settings and log
 set -euo pipefail
 
-folder=$1 demo=$2 work=$3
-shift 3
+folder=$1 demo=$2 fake=$3 work=$4
+shift 4
 program=("$@")
 
 source "$(dirname "$0")/window.sh"
@@ -73,5 +77,34 @@ if grep -q "Lieferantenadresse text" <<<"$spoken" && grep -q "Müller & Söhne" 
   pass "Orca speaks the result box and the record after Space"
 else
   fail "Orca said after Space: $spoken"
+fi
+stop_window
+
+# What Orca says from now on, and a wait until it has said PATTERN.
+said() { grep -a "SPEECH OUTPUT" "$log" | tail -n +"$((mark + 1))"; }
+hears() { timeout 20 sh -c "until grep -a 'SPEECH OUTPUT' '$log' | tail -n +$((mark + 1)) | grep -q \"$1\"; do sleep 0.2; done"; }
+place "$fake" "sleep-ms 7000" "respond screen.bin"
+printf 'Kopf\r\nKopf\r\nFirma   Muster GmbH\r\n' > "$folder/screen.bin"
+printf 'Zeile %s\r\n' $(seq 4 12) >> "$folder/screen.bin"
+start_window
+# Alt+E starts a slow lookup; Orca speaks the wait, then the question that
+# Alt+F4 asks; the answer is ANSWER.
+ask_during_lookup() {
+  mark=$(grep -ac "SPEECH OUTPUT" "$log" || true)
+  x xdotool key alt+e
+  if hears "Die Suche läuft seit"; then pass "Orca speaks the wait"; else fail "Orca said during the wait: $(said)"; fi
+  x xdotool key alt+F4
+  if hears "Wollen Sie sie abbrechen"; then pass "Orca reads the question"; else fail "Orca said after Alt+F4: $(said)"; fi
+  x xdotool key "$1"
+}
+ask_during_lookup Return
+if hears "Muster GmbH"; then pass "\"Nein\" goes on to the record"; else fail "Orca said after \"Nein\": $(said)"; fi
+ask_during_lookup alt+j
+status=0
+wait_exit || status=$?
+if [ "$status" -eq 0 ] && [ "$(grep -c '^end$' "$folder/fake-runs.txt")" -eq 1 ]; then
+  pass "\"Ja\" ends the program and its lookup program"
+else
+  fail "after \"Ja\": exit status $status, $(grep -c '^end$' "$folder/fake-runs.txt") lookups ended"
 fi
 finish

@@ -21,6 +21,10 @@ void GrowStandardOutput(long long size);
 // file (POSIX), an access violation that nothing handles (Windows).
 [[noreturn]] void Crash();
 
+// Starts a child process that appends "child" to `runs` after `ms`
+// milliseconds, where the platform lets a program fork (POSIX).
+void LeaveChild(long long ms, const std::string& runs);
+
 // What a colleague's program may try on an exchange file by its name:
 // write `bytes` over its start, or rename the file `from` over it. Each
 // returns 0 or the system's error number.

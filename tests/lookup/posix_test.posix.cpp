@@ -37,7 +37,8 @@ TEST(Files, ResponseShorterThanItsSizeOrLargerThanReadIsAnError) {
 // A lock held on another open file of the folder, by this very process: the
 // run's helper waits for it, the run ends with the error that names the
 // holder and ends its helper, and once the lock is free a run takes it. The
-// window that waits meanwhile keeps responding.
+// window that waits meanwhile keeps responding, and after two seconds it
+// says whose run holds the folder.
 TEST(Lock, HeldTooLongIsNamed) {
     PrepareResponse(SampleScreen());
     UniqueFd held(::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -45,13 +46,16 @@ TEST(Lock, HeldTooLongIsNamed) {
     RecordingWindow waiting;
     const Raised raised = Catch([&] {
         const WaitingWindow registered(waiting);
-        MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(200));
+        MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(2300));
     });
     EXPECT_EQ(raised.number, kErrLockHeld);
-    const std::string holder =
-        "(Prozess " + std::to_string(::getpid()) + " des Benutzers „" + ::getpwuid(::geteuid())->pw_name + "“).";
+    const std::string user = ::getpwuid(::geteuid())->pw_name;
+    const std::string holder = "(Prozess " + std::to_string(::getpid()) + " des Benutzers „" + user + "“).";
     EXPECT_NE(raised.text.find(holder), std::string::npos) << raised.text;
     EXPECT_GT(waiting.waits, 1);
+    EXPECT_EQ(waiting.notices, std::vector<std::string>{"Eine andere Suche (Benutzer „" + user +
+                                                        "“) ist gerade an der Reihe; der Keilbrecher wartet seit "
+                                                        "2\u00A0Sekunden. (spoken)"});
     EXPECT_TRUE(NoChildLeft());
     held.reset();
     RecordingWindow window;

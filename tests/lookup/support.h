@@ -176,7 +176,9 @@ public:
         shown = text;
     }
     void WhileWaiting() override { ++waits; }
+    void ShowWaitNotice(const std::string& text, bool speak) override { notices.push_back(text + (speak ? " (spoken)" : "")); }
     OperationLog log;
+    std::vector<std::string> notices;
     int waits = 0;
     std::u16string shown = u"before";
 };

@@ -52,7 +52,8 @@ TEST_P(Squat, IsNamedInTheError) {
 }
 
 // Another thread holds the lock: the wait ends with the error that tells how
-// to find the holder, and a window that waits meanwhile gets its messages.
+// to find the holder, and a window that waits meanwhile gets its messages
+// and says after two seconds that another run has its turn.
 TEST(Lock, HeldTooLongIsNamed) {
     PrepareFolder();
     const std::wstring name = FolderLockName(FibuDir());
@@ -69,12 +70,14 @@ TEST(Lock, HeldTooLongIsNamed) {
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // for the waiting window
     const Raised raised = Catch([&] {
         const WaitingWindow registered(waiting);
-        const FolderLock lock(FibuDir(), std::chrono::milliseconds(200));
+        const FolderLock lock(FibuDir(), std::chrono::milliseconds(2300));
     });
     EXPECT_EQ(raised.number, kErrLockHeld);
     EXPECT_NE(raised.text.find("offenen Handles mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."),
               std::string::npos) << raised.text;
     EXPECT_GT(waiting.waits, 0);
+    EXPECT_EQ(waiting.notices, std::vector<std::string>{"Eine andere Suche ist gerade an der Reihe; der Keilbrecher "
+                                                        "wartet seit 2\u00A0Sekunden. (spoken)"});
     ::SetEvent(release.get());
     holder.join();
 }

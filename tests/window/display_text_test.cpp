@@ -23,6 +23,10 @@ const DisplayCase kCases[] = {
     {"C1CodesShowAsWindows1252", u"\x80\x84\x93\x94\x96\x97\x85\x82\x9f", u"€„“”–—…‚Ÿ"},
     {"UnassignedWindows1252BytesShowAsReplacement", u"\x81\x8d\x8f\x90\x9d", u"\ufffd\ufffd\ufffd\ufffd\ufffd"},
     {"Latin1KeepsItsCodes", u"\xa0\xe4\xf6\xfc\xdf\xff", u"\xa0\xe4\xf6\xfc\xdf\xff"},
+    // A longer block is cut, and the note says how much is left out.
+    {"AsLongAsShownStaysWhole", std::u16string(kMostShownCharacters, u'x'), std::u16string(kMostShownCharacters, u'x')},
+    {"LongerIsCutWithANote", std::u16string(kMostShownCharacters, u'x') + std::u16string(1234, u'\r'),
+     std::u16string(kMostShownCharacters, u'x') + u"|[… 1.234 weitere Zeichen der Antwort werden nicht angezeigt.]"},
 };
 
 class Display : public testing::TestWithParam<DisplayCase> {};

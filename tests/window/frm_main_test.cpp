@@ -5,7 +5,9 @@
 // end-to-end test's to show.
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -13,7 +15,9 @@
 #include <QtTest>
 
 #include "application.qt.h"
+#include "display_text.h"
 #include "frm_main.qt.h"
+#include "held_run.h"
 #include "support.h"
 
 using namespace keil::test;
@@ -34,19 +38,39 @@ public:
         frmMain::SetResultText(text);
     }
     // The first time the lookup waits: a click on the other button that
-    // reaches the window, a request to close, and a repaint asked for.
+    // reaches the window, a request to close, answered with `answer`, and a
+    // repaint asked for.
     void WhileWaiting() override {
         if (waits++ == 0) {
             cmdRecord1_Click();
+            QTimer::singleShot(100, this, [this] {
+                auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (question == nullptr) return;
+                asked = question->text();
+                questionDefault = question->defaultButton()->text();
+                for (QAbstractButton* button : question->buttons()) {
+                    if (button->text() == answer) button->click();
+                }
+            });
             closedDuringRun = close();
             update();
         }
         frmMain::WhileWaiting();
     }
+    // The words of the wait, and those that the notice showed anew for a
+    // screen reader.
+    void ShowWaitNotice(const std::string& text, bool speak) override {
+        frmMain::ShowWaitNotice(text, speak);
+        const auto* notice = findChild<QLabel*>("notice");
+        notices << txtResult->toPlainText() + (speak && notice->isVisible() ? "|" + notice->accessibleName() : "");
+    }
     bool event(QEvent* event) override {
         paintsDuringRun += event->type() == QEvent::Paint && waits > 0 && focusDuringRun == nullptr;
         return frmMain::event(event);
     }
+    QString answer = "&Nein";
+    QString asked, questionDefault;
+    QStringList notices;
     int waits = 0;
     int paintsDuringRun = 0;
     bool closedDuringRun = true;
@@ -139,18 +163,26 @@ private slots:
     }
 
     // A click looks up its record once and holds the window meanwhile: it
-    // paints, and neither another click nor a request to close does
-    // anything. The focus goes back where it was. Return in the result box
-    // breaks the line instead (the end-to-end test drives the keyboard's ways
-    // into a lookup). The block replaces typed text whole.
+    // paints, another click does nothing, and a request to close asks
+    // whether to break the lookup off, "Nein" the default; after two
+    // seconds the result box says what it waits for, and the notice shows
+    // the words for a screen reader, once. On "Nein" it goes on. The focus
+    // goes back where it was. Return in the result box breaks the line
+    // instead (the end-to-end test drives the keyboard's ways into a
+    // lookup). The block replaces typed text whole.
     void clickLooksUpTheRecord() {
         ProbeWindow window;
         window.show();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         QTest::keyClicks(window.txtResult, "getippt");
-        PrepareResponse(SampleScreen("M\xFCller GmbH"), "sleep-ms 300\n");
+        PrepareResponse(SampleScreen("M\xFCller GmbH"), "sleep-ms 3100\n");
         QTest::mouseClick(window.cmdRecord2, Qt::LeftButton);
         QVERIFY(window.paintsDuringRun > 0 && !window.closedDuringRun && window.isVisible());
+        QCOMPARE(window.asked, QString::fromUtf8(keil::kBreakOffQuestion));
+        QCOMPARE(window.questionDefault, QString("&Nein"));
+        // (The box's plain text has a blank for the no-break space.)
+        QCOMPARE(window.notices, QStringList({"Die Suche läuft seit 2 Sekunden.|Die Suche läuft seit 2\u00A0Sekunden.",
+                                               "Die Suche läuft seit 3 Sekunden."}));
         QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
         QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);
         // No input method works on the window itself.
@@ -163,6 +195,32 @@ private slots:
         QTest::keyClick(window.txtResult, Qt::Key_Return);
         QCOMPARE(ReadFileBytes(InFolder("fake-runs.txt")), std::string("run\nend\n"));
         QCOMPARE(window.txtResult->toPlainText(), "\n" + Shown(SampleBlock("M\xFCller GmbH")));
+    }
+
+    // "Ja" to the question breaks the lookup off: its lookup program ends
+    // before it is done, its files stay, and the window goes without an
+    // error box.
+    void breakOffEndsTheLookupAndTheWindow() {
+        ProbeWindow window;
+        window.answer = "&Ja";
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        PrepareResponse(SampleScreen(), "sleep-ms 3000\n");
+        QTest::mouseClick(window.cmdRecord1, Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(ReadFileBytes(InFolder("fake-runs.txt")), std::string("run\n"));
+        QVERIFY(FileExists(keil::RequestFilePath()) && FileExists(keil::ResponseFilePath()));
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    // A block with a line of 10 MB: the box gets its beginning and a note
+    // of the rest, which it lays out at once.
+    void longLineIsCut() {
+        ProbeWindow window;
+        window.SetResultText(std::u16string(10'000'000, u'x') + u"\r\n");
+        const QString shown = window.txtResult->toPlainText();
+        QVERIFY(shown.startsWith(QString(keil::kMostShownCharacters, 'x') + "\n[… "));
+        QVERIFY(static_cast<std::size_t>(shown.size()) < keil::kMostShownCharacters + 100);
     }
 };
 

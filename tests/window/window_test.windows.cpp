@@ -7,6 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <objbase.h>
+
+#include <string>
 #include <tuple>
 
 #include "frm_main.windows.h"
@@ -26,6 +29,11 @@ LONG FontHeight(HWND control) {
 class WindowsWindow : public testing::Test {
 protected:
     WindowsWindow() { window.Show(SW_SHOWNORMAL); }
+    ~WindowsWindow() override {
+        if (SUCCEEDED(com)) ::CoUninitialize();
+    }
+    // As the program's start does, for the annotations of a long wait.
+    const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     frmMain window{::GetModuleHandleW(nullptr)};
     const HWND frm = ::FindWindowW(L"frmMain", nullptr);
 };
@@ -82,23 +90,61 @@ TEST_F(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
     }
 }
 
-// While the lookup program takes its time, the window's timer still fires
-// (its messages are dispatched); a click on the other button that reaches
-// the window and a request to close it do nothing.
+// The clerk's answer to the question that a request to close asks during a
+// lookup, found by a timer of the window's, which runs on meanwhile.
+struct Answering {
+    static inline int answer = IDNO;
+    static inline int ticks = 0;
+    static inline bool asked = false;
+    static inline std::wstring seen;
+
+    // The first tick clicks the other button and asks to close the window;
+    // each later one answers the question once it shows, and notes what
+    // the result box says.
+    static void CALLBACK Tick(HWND w, UINT, UINT_PTR, DWORD) {
+        if (ticks++ == 0) {
+            ::SendMessageW(w, WM_COMMAND, MAKEWPARAM(frmMain::kIdRecord1, BN_CLICKED), 0);
+            ::PostMessageW(w, WM_CLOSE, 0, 0);
+            return;
+        }
+        wchar_t text[256] = {};
+        ::GetWindowTextW(::GetDlgItem(w, frmMain::kIdResult), text, 256);
+        if (seen.empty() && std::wstring(text).starts_with(L"Die Suche")) seen = text;
+        const HWND question = ::FindWindowW(L"#32770", nullptr);
+        if (question != nullptr && ::GetWindow(question, GW_OWNER) == w && !asked) {
+            asked = true;
+            ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+        }
+    }
+};
+
+// "Nein": the window's timer still fires while the lookup program takes its
+// time (its messages are dispatched), a click on the other button does
+// nothing, the result box says what the lookup waits for after two
+// seconds, and the lookup goes on to its record.
 TEST_F(WindowsWindow, RespondsButTakesNoClickDuringALookup) {
-    PrepareResponse(SampleScreen(), "sleep-ms 500\n");
-    static int ticks = 0;
-    ::SetTimer(frm, 1, 50, [](HWND w, UINT, UINT_PTR, DWORD) {
-        if (ticks++ > 0) return;
-        ::SendMessageW(w, WM_COMMAND, MAKEWPARAM(frmMain::kIdRecord1, BN_CLICKED), 0);
-        ::PostMessageW(w, WM_CLOSE, 0, 0);
-    });
+    PrepareResponse(SampleScreen(), "sleep-ms 2600\n");
+    ::SetTimer(frm, 1, 50, &Answering::Tick);
     window.cmdRecord2_Click();
     ::KillTimer(frm, 1);
-    EXPECT_GT(ticks, 1);
+    EXPECT_TRUE(Answering::asked);
+    EXPECT_EQ(Answering::seen, L"Die Suche läuft seit 2\u00A0Sekunden.");
     EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r2");
     EXPECT_EQ(ReadFileBytes(InFolder("fake-runs.txt")), "run\nend\n");
     EXPECT_TRUE(::IsWindowVisible(frm));
+}
+
+// "Ja": the lookup program ends before it is done, and so does the window.
+TEST_F(WindowsWindow, BreakOffEndsTheLookupAndTheWindow) {
+    PrepareResponse(SampleScreen(), "sleep-ms 3000\n");
+    Answering::answer = IDYES;
+    Answering::ticks = 0;
+    Answering::asked = false;
+    ::SetTimer(frm, 1, 50, &Answering::Tick);
+    window.cmdRecord1_Click();
+    EXPECT_TRUE(Answering::asked);
+    EXPECT_EQ(ReadFileBytes(InFolder("fake-runs.txt")), "run\n");
+    EXPECT_FALSE(::IsWindow(frm));
 }
 
 }  // namespace
