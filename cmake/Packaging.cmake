@@ -18,6 +18,17 @@ if(WIN32)
   set(_readme "${CMAKE_BINARY_DIR}/README.txt")
   configure_file(packaging/README-windows.txt "${_readme}" @ONLY NEWLINE_STYLE CRLF)
   install(FILES "${_readme}" DESTINATION .)
+  # The admins' set-up script for the lookup folder: in code page 850,
+  # which German consoles use (and in which code page 437 has the same
+  # umlauts), with the CR LF that cmd's labels need.
+  set(_setup_source "${CMAKE_SOURCE_DIR}/packaging/keilbrecher-ordner-einrichten.cmd")
+  set(_setup "${CMAKE_BINARY_DIR}/keilbrecher-ordner-einrichten.cmd")
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_setup_source}")
+  execute_process(COMMAND iconv -f UTF-8 -t CP850 "${_setup_source}" OUTPUT_VARIABLE _setup_text
+                  COMMAND_ERROR_IS_FATAL ANY)
+  string(REPLACE "\n" "\r\n" _setup_text "${_setup_text}")
+  file(WRITE "${_setup}" "${_setup_text}")
+  install(FILES "${_setup}" DESTINATION .)
   # The MSI for admins, made by wixl from the WiX source in packaging/:
   # `cmake --build --preset windows --target msi`.
   find_program(KEIL_WIXL wixl)
@@ -27,11 +38,11 @@ if(WIN32)
     configure_file(packaging/keilbrecher.wxs.in "${_dir}/keilbrecher.wxs" @ONLY)
     add_custom_command(OUTPUT "${_msi}"
       COMMAND "${CMAKE_STRIP}" -o "${_dir}/keilbrecher.exe" "$<TARGET_FILE:keilbrecher>"
-      COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/window/keilbrecher.ico" "${_readme}" "${_dir}"
+      COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/window/keilbrecher.ico" "${_readme}" "${_setup}" "${_dir}"
       COMMAND "${KEIL_WIXL}" -a x64 -o "${_msi}" keilbrecher.wxs
       COMMAND /usr/bin/python3 "${CMAKE_SOURCE_DIR}/packaging/msi_summary.py" "${_msi}"
       WORKING_DIRECTORY "${_dir}"
-      DEPENDS keilbrecher "${_dir}/keilbrecher.wxs" "${_readme}" packaging/msi_summary.py VERBATIM)
+      DEPENDS keilbrecher "${_dir}/keilbrecher.wxs" "${_readme}" "${_setup}" packaging/msi_summary.py VERBATIM)
     add_custom_target(msi DEPENDS "${_msi}")
   endif()
 else()

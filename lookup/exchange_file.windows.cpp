@@ -8,6 +8,8 @@
 #include "exchange_file.h"
 #include "windows_support.windows.h"
 
+#include <winternl.h>
+
 namespace keil {
 namespace {
 
@@ -16,13 +18,12 @@ DWORD Chunk(std::size_t remaining) {
     return static_cast<DWORD>(std::min<std::size_t>(remaining, std::size_t{1} << 30));
 }
 
-// What stands in the file system instead of a plain file with a single
-// link, or "" for a plain file with a single link.
+// What stands in the file system instead of a plain file, or "" for a
+// plain file.
 std::string Oddity(HANDLE file, const BY_HANDLE_FILE_INFORMATION& info) {
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return "eine symbolische Verknüpfung oder Verzeichnisverbindung";
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return "ein Ordner";
     if (::GetFileType(file) != FILE_TYPE_DISK) return "ein Gerät oder eine Pipe";
-    if (info.nNumberOfLinks != 1) return "eine Datei mit " + std::to_string(info.nNumberOfLinks) + " festen Verknüpfungen";
     return "";
 }
 
@@ -57,15 +58,33 @@ void CheckPlainFile(HANDLE file, const std::string& role, const std::string& pat
     if (!::GetFileInformationByHandle(file, &info)) ThrowFileError(LastError(), role, path, "geprüft");
     const std::string oddity = Oddity(file, info);
     if (!oddity.empty()) ThrowNotPlainFile(role, path, oddity);
+    if (info.nNumberOfLinks != 1) ThrowExtraLink(role, path, info.nNumberOfLinks);
 }
 
-// Shared for reading only: no other process may write, rename or delete
-// the file while the run holds it. The lookup program inherits this very
-// handle, and with it the same file object, to which sharing does not
-// apply; a process that it leaves behind holding its copy cannot keep the
-// run from emptying or deleting the file either, as that goes through the
-// run's own handle.
-constexpr DWORD kShareMode = FILE_SHARE_READ;
+// What the run does with an exchange file, and no more: read and write its
+// data, read its size and kind. It is shared with nobody while the run
+// holds it, so that no other program may open, map, lock or take an oplock
+// on it meanwhile; the lookup program inherits this very handle, to which
+// sharing does not apply.
+constexpr ACCESS_MASK kAccess = FILE_READ_DATA | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES;
+constexpr ULONG kShareNothing = 0;
+
+// Raises the error of the exchange file `role` at `path` that could not be
+// `done` ("geöffnet", …) for the last-error code `error`: another program
+// that holds it, or a read-only file, says so.
+[[noreturn]] void ThrowCannot(DWORD error, const std::wstring& name, const std::string& role, const std::string& path,
+                              const char* done) {
+    const auto code = static_cast<std::int32_t>(error);
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION || error == ERROR_USER_MAPPED_FILE) {
+        ThrowHeldByAnother(code, "Die " + role, path);
+    }
+    const DWORD attributes = ::GetFileAttributesW(name.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        ThrowReadOnly(role, path);
+    }
+    ThrowFileError(code, role, path, done);
+}
 
 // Opens the exchange file `role` at `name` as it stands, the file itself
 // and never what a link leads to, checks it and empties it. An
@@ -73,30 +92,26 @@ constexpr DWORD kShareMode = FILE_SHARE_READ;
 // may write them but not create or delete anything in the folder. An
 // invalid handle when nothing stands at the name.
 UniqueHandle OpenExisting(const std::wstring& name, const std::string& role, const std::string& path) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    UniqueHandle file(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, kShareMode, &inheritable,
-                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS,
-                                    nullptr));
-    if (!file.valid()) {
-        const std::int32_t error = LastError();
-        if (IsNotFound(static_cast<DWORD>(error))) return {};
-        ThrowFileError(error, role, path, "geöffnet");
+    Opened file = OpenWithoutWaiting(name, kAccess, kShareNothing, FILE_OPEN, FILE_OPEN_REPARSE_POINT, true);
+    if (!file.handle.valid()) {
+        if (IsNotFound(file.error)) return {};
+        ThrowCannot(file.error, name, role, path, "geöffnet");
     }
-    CheckPlainFile(file.get(), role, path);
+    CheckPlainFile(file.handle.get(), role, path);
     // Whatever an earlier run or anybody else wrote into it goes: the
     // lookup program reads the request alone, and the response is only
-    // what the lookup program writes.
-    if (!::SetEndOfFile(file.get())) ThrowFileError(LastError(), role, path, "geleert");
-    return file;
+    // what the lookup program writes. A file that another program keeps
+    // mapped cannot be emptied.
+    if (!::SetEndOfFile(file.handle.get())) ThrowCannot(::GetLastError(), name, role, path, "geleert");
+    return std::move(file.handle);
 }
 
-// Makes the exchange file `role` at `name` new, where nothing stood.
+// Makes the exchange file `role` at `name` new, where nothing stood, with
+// the right to delete it again.
 UniqueHandle MakeNew(const std::wstring& name, const std::string& role, const std::string& path) {
-    SECURITY_ATTRIBUTES inheritable{sizeof inheritable, nullptr, TRUE};
-    UniqueHandle file(::CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, kShareMode, &inheritable,
-                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) ThrowFileError(LastError(), role, path, "angelegt");
-    return file;
+    Opened file = OpenWithoutWaiting(name, kAccess | DELETE, kShareNothing, FILE_CREATE, FILE_NON_DIRECTORY_FILE, true);
+    if (!file.handle.valid()) ThrowCannot(file.error, name, role, path, "angelegt");
+    return std::move(file.handle);
 }
 
 }  // namespace

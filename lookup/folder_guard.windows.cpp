@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <set>
 #include <vector>
 
 #include "error.h"
@@ -8,13 +7,20 @@
 
 #include <aclapi.h>
 #include <sddl.h>
+#include <winternl.h>
 
 namespace keil {
-namespace {
 
-// A buffer of changes as large as a watch on a network share may use.
-constexpr DWORD kWatchBytes = 64 * 1024;
-constexpr DWORD kNameChanges = FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME;
+const char* const kSetUpAdvice =
+    "Sie richtet den Ordner mit dem Skript „keilbrecher-ordner-einrichten.cmd“ ein, das dem Keilbrecher beiliegt.";
+
+// Every entry of the folder, held open for the run: an exclusive oplock
+// is granted only on a file that nobody else has open.
+struct FolderGuard::Held {
+    std::vector<UniqueHandle> entries;
+};
+
+namespace {
 
 using LocalMemory = std::unique_ptr<void, decltype(&::LocalFree)>;
 
@@ -43,7 +49,7 @@ std::wstring Verbatim(const std::string& path) {
 // `sid` as a string ("S-1-5-32-544"); "" when it cannot be converted.
 std::string SidString(PSID sid) {
     LPWSTR text = nullptr;
-    if (!::ConvertSidToStringSidW(sid, &text)) return "";
+    if (sid == nullptr || !::ConvertSidToStringSidW(sid, &text)) return "";
     const LocalMemory ownedText(text, &::LocalFree);
     return Utf8FromWide(text);
 }
@@ -64,30 +70,67 @@ std::string CurrentUserSid(const std::string& folder) {
     return sid;
 }
 
-// What the guard needs to know of an entry that it opened.
-struct EntryFacts {
-    std::string ownerSid;  // "" when it cannot be read
+// The entries of `dacl` as the rule reads them. Allowing and denying
+// entries of every kind are told apart by their types; an allowing entry
+// of a kind that carries more than a SID and rights (an object's or a
+// condition's) cannot be read, and is refused.
+std::vector<AccessEntry> AccessEntries(const ACL* dacl) {
+    std::vector<AccessEntry> entries;
+    for (DWORD i = 0; i < dacl->AceCount; ++i) {
+        void* raw = nullptr;
+        if (!::GetAce(const_cast<ACL*>(dacl), i, &raw)) {
+            entries.push_back({AccessEntry::kUnreadable, "", 0});
+            continue;
+        }
+        const auto* header = static_cast<const ACE_HEADER*>(raw);
+        const bool inheritOnly = (header->AceFlags & INHERIT_ONLY_ACE) != 0;
+        switch (header->AceType) {
+            case ACCESS_ALLOWED_ACE_TYPE: {
+                const auto* allowed = static_cast<const ACCESS_ALLOWED_ACE*>(raw);
+                entries.push_back({AccessEntry::kAllow, SidString(const_cast<DWORD*>(&allowed->SidStart)),
+                                   allowed->Mask, inheritOnly});
+                break;
+            }
+            case ACCESS_DENIED_ACE_TYPE:
+            case ACCESS_DENIED_OBJECT_ACE_TYPE:
+            case ACCESS_DENIED_CALLBACK_ACE_TYPE:
+            case ACCESS_DENIED_CALLBACK_OBJECT_ACE_TYPE:
+                entries.push_back({AccessEntry::kDeny, "", 0, inheritOnly});
+                break;
+            default:
+                entries.push_back({AccessEntry::kUnreadable, "", 0, inheritOnly});
+        }
+    }
+    return entries;
+}
+
+// What the guard reads of an entry through its handle; an invalid handle,
+// or one whose facts cannot be read, gives no owner, so that the entry is
+// refused.
+struct Found {
+    EntryFacts facts;
     DWORD attributes = 0;
-    DWORD links = 1;
 };
 
-// The facts of what `entry` is open at; an invalid handle, or one whose
-// facts cannot be read, gives no owner, so that the entry is refused.
-EntryFacts Facts(const UniqueHandle& entry) {
-    EntryFacts facts;
+Found Facts(const UniqueHandle& entry) {
+    Found found;
     BY_HANDLE_FILE_INFORMATION info{};
-    if (!entry.valid() || !::GetFileInformationByHandle(entry.get(), &info)) return facts;
-    facts.attributes = info.dwFileAttributes;
-    facts.links = info.nNumberOfLinks;
+    if (!entry.valid() || !::GetFileInformationByHandle(entry.get(), &info)) return found;
+    found.attributes = info.dwFileAttributes;
+    found.facts.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder : EntryKind::kFile;
+    found.facts.links = info.nNumberOfLinks;
     PSID owner = nullptr;
+    PACL dacl = nullptr;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(entry.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, &owner, nullptr, nullptr,
-                          nullptr, &descriptor) != ERROR_SUCCESS) {
-        return facts;
+    if (::GetSecurityInfo(entry.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+                          nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+        return found;
     }
     const LocalMemory ownedDescriptor(descriptor, &::LocalFree);
-    if (owner != nullptr) facts.ownerSid = SidString(owner);
-    return facts;
+    found.facts.owner = SidString(owner);
+    // No DACL at all allows everybody everything.
+    found.facts.dacl = dacl != nullptr ? std::optional(AccessEntries(dacl)) : std::nullopt;
+    return found;
 }
 
 bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
@@ -106,172 +149,90 @@ std::string AccountName(const std::string& sid) {
     return Utf8FromWide(domainSize > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
 }
 
+std::string OwnerPhrase(const std::string& sid) { return sid.empty() ? "" : "dem Konto " + Quoted(AccountName(sid)); }
+
+// Refuses the entry at `path` (the folder itself when `folderItself`)
+// unless `found` may stay as `name`.
+void Judge(const std::string& name, const std::string& path, bool folderItself, const Found& found,
+           const TrustedAccounts& trusted) {
+    const Judgement judgement = JudgeEntry(name, found.facts, trusted);
+    if (judgement.verdict == Verdict::kMayStay) return;
+    ThrowRefusedEntry(path, folderItself, judgement, OwnerPhrase(found.facts.owner),
+                      "Das Konto " + Quoted(AccountName(judgement.account)));
+}
+
 // Opens the entry at the verbatim path `path` as what it is, never what a
-// link leads to, to read its attributes and owner.
-UniqueHandle OpenEntry(const std::wstring& path) {
-    return UniqueHandle(::CreateFileW(path.c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+// link leads to, to read its attributes, owner and DACL.
+Opened OpenEntry(const std::wstring& path, ACCESS_MASK more = 0) {
+    return OpenWithoutWaiting(path, more | READ_CONTROL | FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_OPEN_REPARSE_POINT);
+}
+
+// Looks at every entry of the folder `relative` (ending with a backslash,
+// or "" for the lookup folder) and below, not into links, and keeps each
+// open in `held`.
+void CheckAll(const std::string& folder, const std::wstring& nativeFolder, const std::wstring& relative,
+              const TrustedAccounts& trusted, std::vector<UniqueHandle>& held) {
+    WIN32_FIND_DATAW listed{};
+    const std::wstring pattern = nativeFolder + L"\\" + relative + L"*";
+    const FindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &listed, FindExSearchNameMatch, nullptr,
+                                             FIND_FIRST_EX_LARGE_FETCH));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        // A folder below that went meanwhile holds nothing.
+        if (!relative.empty() && IsNotFound(::GetLastError())) return;
+        ThrowSystemError(LastError(), "Der Ordner " + Quoted(folder + Utf8FromWide(relative)) +
+                                          " kann nicht geöffnet werden");
+    }
+    do {
+        const std::wstring leaf = listed.cFileName;
+        if (leaf == L"." || leaf == L"..") continue;
+        const std::wstring name = relative + leaf;
+        const std::string utf8Name = Utf8FromWide(name);
+        // The run's exchange files, which it checks itself, stay closed here.
+        if (!IsFolder(listed.dwFileAttributes) && JudgeEntry(utf8Name, EntryFacts{}, trusted).verdict == Verdict::kMayStay) {
+            continue;
+        }
+        Opened entry = OpenEntry(nativeFolder + L"\\" + name);
+        // An entry that went since the listing is no longer there to load.
+        // Any other failure to open it leaves its owner unknown, and it is
+        // refused; one that another program holds says so.
+        if (!entry.handle.valid() && IsNotFound(entry.error)) continue;
+        if (entry.oplocked || entry.error == ERROR_SHARING_VIOLATION) {
+            ThrowHeldByAnother(static_cast<std::int32_t>(entry.error), "Der Eintrag", folder + utf8Name);
+        }
+        const Found found = Facts(entry.handle);
+        Judge(utf8Name, folder + utf8Name, false, found, trusted);
+        held.push_back(std::move(entry.handle));
+        if (IsFolder(found.attributes) && !IsLink(found.attributes)) {
+            CheckAll(folder, nativeFolder, name + L"\\", trusted, held);
+        }
+    } while (::FindNextFileW(find.get(), &listed));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative));
 }
 
 }  // namespace
 
-struct FolderGuard::Watch {
-    std::string folder;
-    std::wstring nativeFolder;  // verbatim, without the trailing backslash
-    std::string userSid;
-    UniqueHandle directory;
-    UniqueHandle event;
-    OVERLAPPED overlapped{};
-    std::vector<DWORD> buffer = std::vector<DWORD>(kWatchBytes / sizeof(DWORD));
-    bool pending = false;
-    bool overflowed = false;
-    std::set<std::wstring> appeared;
-
-    // The folder itself, opened as what it is, must be a folder of an
-    // administrator's or this user's, not a link to somewhere else.
-    explicit Watch(const std::string& path)
-        : folder(path), nativeFolder(Verbatim(path)), userSid(CurrentUserSid(path)) {
-        directory = UniqueHandle(::CreateFileW(
-            nativeFolder.c_str(), FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES,
-            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OVERLAPPED | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-        if (!directory.valid()) {
-            ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) +
-                                              " kann nicht geöffnet werden");
+FolderGuard::FolderGuard(const std::string& folder) : held_(std::make_unique<Held>()) {
+    const std::wstring nativeFolder = Verbatim(folder);
+    const TrustedAccounts trusted = WindowsTrusted(CurrentUserSid(folder));
+    // The folder itself, opened as what it is, must be a folder that only
+    // an administrator or this user may change, not a link elsewhere.
+    Opened opened = OpenEntry(nativeFolder, FILE_LIST_DIRECTORY);
+    if (!opened.handle.valid()) {
+        if (opened.oplocked || opened.error == ERROR_SHARING_VIOLATION) {
+            ThrowHeldByAnother(static_cast<std::int32_t>(opened.error), "Der Ordner des Suchprogramms", folder);
         }
-        const EntryFacts facts = Facts(directory);
-        if (facts.ownerSid.empty()) ThrowCannotCheck(LastError(), folder);
-        if (IsLink(facts.attributes)) ThrowForeignFolder(folder, "", true);
-        if (!IsTrustedOwner(facts.ownerSid, userSid)) ThrowForeignFolder(folder, AccountName(facts.ownerSid), false);
-        event = UniqueHandle(::CreateEventW(nullptr, TRUE, FALSE, nullptr));
-        if (!event.valid()) ThrowCannotCheck(LastError(), folder);
-        Listen();
+        ThrowSystemError(static_cast<std::int32_t>(opened.error),
+                         "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht geöffnet werden");
     }
-    Watch(const Watch&) = delete;
-    Watch& operator=(const Watch&) = delete;
-
-    // The system writes into the buffer until the request ends: it must
-    // end before the buffer goes.
-    ~Watch() {
-        if (!pending) return;
-        DWORD ignored = 0;
-        if (::CancelIoEx(directory.get(), &overlapped) || ::GetLastError() != ERROR_NOT_FOUND) {
-            ::GetOverlappedResult(directory.get(), &overlapped, &ignored, TRUE);
-        }
-    }
-
-    // Asks for the next changes of names in the folder and below.
-    void Listen() {
-        overlapped = OVERLAPPED{};
-        overlapped.hEvent = event.get();
-        if (!::ReadDirectoryChangesW(directory.get(), buffer.data(), kWatchBytes, TRUE, kNameChanges, nullptr,
-                                     &overlapped, nullptr)) {
-            ThrowCannotCheck(LastError(), folder);
-        }
-        pending = true;
-    }
-
-    // Takes every change recorded so far, without waiting for more.
-    void Drain() {
-        while (pending) {
-            DWORD bytes = 0;
-            if (!::GetOverlappedResult(directory.get(), &overlapped, &bytes, FALSE)) {
-                const DWORD error = ::GetLastError();
-                if (error == ERROR_IO_INCOMPLETE) return;
-                pending = false;
-                if (error != ERROR_NOTIFY_ENUM_DIR) ThrowCannotCheck(static_cast<std::int32_t>(error), folder);
-                overflowed = true;
-                return;
-            }
-            pending = false;
-            // No bytes: more changed than the buffer holds.
-            if (bytes == 0) {
-                overflowed = true;
-                return;
-            }
-            Record(bytes);
-            Listen();
-        }
-    }
-
-    void Record(DWORD bytes) {
-        const auto* start = reinterpret_cast<const std::byte*>(buffer.data());
-        for (DWORD offset = 0; offset + sizeof(FILE_NOTIFY_INFORMATION) <= bytes;) {
-            const auto* change = reinterpret_cast<const FILE_NOTIFY_INFORMATION*>(start + offset);
-            if (change->Action == FILE_ACTION_ADDED || change->Action == FILE_ACTION_RENAMED_NEW_NAME) {
-                appeared.emplace(change->FileName, change->FileNameLength / sizeof(wchar_t));
-            }
-            if (change->NextEntryOffset == 0) break;
-            offset += change->NextEntryOffset;
-        }
-    }
-
-    // Raises kErrForeignEntry unless the entry `name` in the folder, open
-    // at `entry` (invalid when it could not be opened), may stay. Returns
-    // its facts.
-    EntryFacts Judge(const std::wstring& name, const UniqueHandle& entry, SeenWhen when) const {
-        const EntryFacts facts = Facts(entry);
-        const std::string utf8Name = Utf8FromWide(name);
-        const Verdict verdict = JudgeEntry(utf8Name, IsFolder(facts.attributes) ? EntryKind::kFolder : EntryKind::kFile,
-                                           facts.ownerSid, userSid, facts.links);
-        if (verdict != Verdict::kMayStay) {
-            ThrowForeignEntry(folder + utf8Name, AccountName(facts.ownerSid), when, verdict);
-        }
-        return facts;
-    }
-
-    // Looks at every entry of the folder `relative` (ending with a
-    // backslash, or "" for the lookup folder) and below, not into links.
-    void CheckAll(const std::wstring& relative) const {
-        WIN32_FIND_DATAW found{};
-        const std::wstring pattern = nativeFolder + L"\\" + relative + L"*";
-        const FindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
-                                                 nullptr, FIND_FIRST_EX_LARGE_FETCH));
-        if (find.get() == INVALID_HANDLE_VALUE) {
-            // A folder below that went meanwhile holds nothing.
-            if (!relative.empty() && IsNotFound(::GetLastError())) return;
-            ThrowSystemError(LastError(), "Der Ordner " + Quoted(folder + Utf8FromWide(relative)) +
-                                              " kann nicht geöffnet werden");
-        }
-        do {
-            const std::wstring leaf = found.cFileName;
-            if (leaf == L"." || leaf == L"..") continue;
-            const std::wstring name = relative + leaf;
-            const UniqueHandle entry = OpenEntry(nativeFolder + L"\\" + name);
-            // An entry that went since the listing is no longer there to
-            // load; one that came meanwhile, the watch has seen. Any other
-            // failure to open it leaves its owner unknown, and it is refused.
-            if (!entry.valid() && IsNotFound(::GetLastError())) continue;
-            const EntryFacts facts = Judge(name, entry, SeenWhen::kBeforeStart);
-            if (IsFolder(facts.attributes) && !IsLink(facts.attributes)) CheckAll(name + L"\\");
-        } while (::FindNextFileW(find.get(), &found));
-        if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative));
-    }
-};
-
-FolderGuard::FolderGuard(const std::string& folder) : watch_(std::make_unique<Watch>(folder)) {
-    watch_->CheckAll(L"");
+    const Found found = Facts(opened.handle);
+    if (found.facts.owner.empty()) ThrowCannotCheck(LastError(), folder);
+    if (IsLink(found.attributes)) ThrowFolderIsALink(folder);
+    Judge("", folder, true, found, trusted);
+    held_->entries.push_back(std::move(opened.handle));
+    CheckAll(folder, nativeFolder, L"", trusted, held_->entries);
 }
 
 FolderGuard::~FolderGuard() = default;
-
-void FolderGuard::CheckNothingAppeared() {
-    watch_->Drain();
-    if (watch_->overflowed) ThrowWatchOverflow(watch_->folder);
-    for (const std::wstring& name : watch_->appeared) {
-        const UniqueHandle entry = OpenEntry(watch_->nativeFolder + L"\\" + name);
-        if (!entry.valid() && IsNotFound(::GetLastError())) {
-            // Gone again: whatever it was, the lookup program may have
-            // loaded it.
-            const std::string utf8Name = Utf8FromWide(name);
-            if (JudgeEntry(utf8Name, EntryKind::kFile, "", watch_->userSid, 1) != Verdict::kMayStay) {
-                ThrowForeignEntry(watch_->folder + utf8Name, "", SeenWhen::kCameAndWent);
-            }
-            continue;
-        }
-        watch_->Judge(name, entry, SeenWhen::kDuringRun);
-    }
-}
 
 }  // namespace keil

@@ -49,9 +49,9 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
         // One run at a time uses the exchange files, whichever copy of the
         // program it belongs to; the lock goes with the run's end or error.
         const FolderLock lock(FibuDir());
-        // Before anything in the folder changes: no file that another clerk
-        // placed there may be loaded by the lookup program.
-        FolderGuard guard(FibuDir());
+        // Before anything in the folder changes: nothing that another clerk
+        // placed there, or may change, may run or be loaded.
+        const FolderGuard guard(FibuDir());
         const CommandParts command = SplitCommandLine(JoinCommandLine());
         ExchangeFiles files(command.input, command.output);
         files.request.Write(AsciiBytes(request));
@@ -65,7 +65,6 @@ void RunLookup(WindowOperations& window, const std::u16string& request) {
             const WaitNotice notice(WaitingFor::kOwnLookup);
             end = WaitForProcessEnd(processId);
         }
-        guard.CheckNothingAppeared();
         // A program's own exit code, non-zero or -1, does not change the
         // course of the run; a program that broke off may have left its
         // screen half written, and the lines above the cut would be taken

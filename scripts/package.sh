@@ -39,8 +39,8 @@ for section in NAME BESCHREIBUNG DATEIEN UMSTELLUNG DIAGNOSE '"FEHLER MELDEN"' '
 done
 grep -q "Der Keilbrecher $(dpkg-deb -f "$deb" Version)" <<<"$manual" || { echo "FAIL: the manual page names another version"; exit 1; }
 echo "ok: the manual page has its sections and the package's version"
-[ "$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')" = "README.txt keilbrecher.exe " ]
-echo "ok: $zip holds keilbrecher.exe and README.txt"
+[ "$(cmake -E tar tf "$zip" | sort | tr '\n' ' ')" = "README.txt keilbrecher-ordner-einrichten.cmd keilbrecher.exe " ]
+echo "ok: $zip holds keilbrecher.exe, README.txt and the set-up script"
 # Notepad shows the admins' README.txt right: a UTF-8 byte order mark, and
 # CR LF at the end of every line.
 readme=$(mktemp -d)
@@ -76,9 +76,13 @@ program_files="$prefix/drive_c/Program Files/Der Keilbrecher"
 # Start menu; Windows puts it into the Start menu of all users.
 shortcuts() { find "$prefix/drive_c/users" "$prefix/drive_c/ProgramData" -name 'Der Keilbrecher.lnk' 2>/dev/null; }
 cmake/wine-run.sh "$prefix" msiexec /i "Z:${PWD}/$msi" /qn
-[ -f "$program_files/keilbrecher.exe" ] && [ -f "$program_files/README.txt" ] && [ -n "$(shortcuts)" ] ||
-  { echo "FAIL: the MSI did not install the program, its README.txt and its Start menu entry"; exit 1; }
-echo "ok: msiexec /i /qn installs keilbrecher.exe, README.txt and the Start menu entry"
+[ -f "$program_files/keilbrecher.exe" ] && [ -f "$program_files/README.txt" ] &&
+  [ -f "$program_files/keilbrecher-ordner-einrichten.cmd" ] && [ -n "$(shortcuts)" ] ||
+  { echo "FAIL: the MSI did not install the program, its README.txt, its set-up script and its Start menu entry"; exit 1; }
+echo "ok: msiexec /i /qn installs keilbrecher.exe, README.txt, the set-up script and the Start menu entry"
+# It ran the set-up script, as far as Wine can (Wine has no takeown).
+[ -d "$prefix/drive_c/fibu" ] || { echo "FAIL: the MSI did not run the set-up script"; exit 1; }
+echo "ok: the MSI ran the set-up script, which made c:\fibu"
 # The installer's wineserver ran without a display; the window needs one
 # started on the virtual X server. Wine says so when it cannot connect.
 WINEPREFIX=$prefix wineserver -w

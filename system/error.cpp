@@ -63,6 +63,8 @@ void ThrowNoRoom(std::int32_t code, const std::string& path) {
 
 void ThrowStartError(std::int32_t code, const std::string& program) {
     const std::string context = "Das Suchprogramm " + Quoted(program) + " kann nicht gestartet werden";
+    // Held by another program: how the IT support finds it (Windows).
+    if (ClassifySystemError(code) == SystemFault::kBusy) ThrowHeldByAnother(code, "Das Suchprogramm", program);
     // Not the clerk's rights: the file or its folder does not allow it to run.
     if (ClassifySystemError(code) == SystemFault::kNoPermission) {
         throw Error(code, context + ". Die Datei lässt sich nicht als Programm ausführen, weil sie nicht ausführbar "
@@ -83,6 +85,30 @@ void ThrowHelperNotAnswering(const std::string& helper, long long pid) {
     throw Error(kErrHelperFailed, "Das Hilfsprogramm " + Quoted(helper) + " (Prozess " + std::to_string(pid) +
                                       ") antwortet nicht, obwohl keine andere Suche den Ordner des Suchprogramms "
                                       "belegt; es ist angehalten oder hängt. " + kRestartThenReport);
+}
+
+void ThrowHeldByAnother(std::int32_t code, const std::string& what, const std::string& path) {
+    constexpr std::int32_t kUserMappedFile = 1224;
+    throw Error(code, what + " " + Quoted(path) + " ist von einem anderen Programm " +
+                          (code == kUserMappedFile ? "in den Speicher eingeblendet" : "geöffnet") +
+                          ", deshalb kann vorerst niemand suchen. " + kTellSupport + " " +
+                          HolderSearch(path));
+}
+
+void ThrowReadOnly(const std::string& role, const std::string& path) {
+    constexpr std::int32_t kAccessDenied = 5;
+    throw Error(kAccessDenied, "Die " + role + " " + Quoted(path) +
+                                   " ist schreibgeschützt, deshalb kann keine Suche sie beschreiben. " + kTellSupport +
+                                   " Die IT-Betreuung legt sie mit dem Skript „keilbrecher-ordner-einrichten.cmd“ "
+                                   "neu an.");
+}
+
+void ThrowExtraLink(const std::string& role, const std::string& path, unsigned long links) {
+    throw Error(kErrNotPlainFile, "Die " + role + " " + Quoted(path) + " hat " + std::to_string(links) +
+                                      " feste Verknüpfungen, weil jemand ihr einen weiteren Namen an anderer Stelle "
+                                      "gegeben hat; deshalb kann auf diesem Rechner vorerst niemand suchen. " +
+                                      kTellSupport + " Die IT-Betreuung findet die anderen Namen mit " +
+                                      Quoted("fsutil hardlink list " + path) + " und löscht sie.");
 }
 
 void ThrowBrokenOffByClerk() {

@@ -110,6 +110,20 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // other run holds the lookup folder: it is stopped or hangs (Linux).
 [[noreturn]] void ThrowHelperNotAnswering(const std::string& helper, long long pid);
 
+// Another program holds `what` at `path` ("Die Anfragedatei", "Das
+// Suchprogramm", "Der Ordner des Suchprogramms"; `path` quoted after it)
+// open, or keeps it mapped into memory (ERROR_USER_MAPPED_FILE), so that no
+// run on this machine can use it: the system error `code`, with how the
+// IT support finds that program (Windows).
+[[noreturn]] void ThrowHeldByAnother(std::int32_t code, const std::string& what, const std::string& path);
+
+// The exchange file `role` at `path` is read-only (Windows).
+[[noreturn]] void ThrowReadOnly(const std::string& role, const std::string& path);
+
+// The exchange file `role` at `path` has `links` names: somebody gave it a
+// name elsewhere (Windows).
+[[noreturn]] void ThrowExtraLink(const std::string& role, const std::string& path, unsigned long links);
+
 // The clerk broke the lookup off to end the program.
 [[noreturn]] void ThrowBrokenOffByClerk();
 
@@ -142,6 +156,9 @@ enum class SystemFault {
 
 // What kWrongFormat means on this platform, and what to do.
 extern const char* const kWrongFormatText;
+
+// How the IT support finds the program that holds the file at `path` open.
+std::string HolderSearch(const std::string& path);
 
 // The kind of the system error number `code` (errno on POSIX, a last-error
 // code on Windows).

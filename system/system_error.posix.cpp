@@ -9,6 +9,10 @@ const char* const kWrongFormatText =
     "Die Datei ist kein Programm, das Linux ausführen kann. Ist es ein Windows-Programm, bitten Sie Ihre "
     "IT-Betreuung, Wine dafür einzurichten.";
 
+std::string HolderSearch(const std::string& path) {
+    return "Die IT-Betreuung findet das Programm mit " + Quoted("lsof " + path) + ".";
+}
+
 SystemFault ClassifySystemError(std::int32_t code) {
     switch (code) {
         case ENOENT:

@@ -41,6 +41,22 @@ private:
 std::wstring WideFromUtf8(const std::string& text);
 std::string Utf8FromWide(const std::wstring& text);
 
+// An open of a file or folder that never waits for another program: where
+// another program holds an oplock on it whose break the open would wait
+// for (an exclusive oplock waits for its holder to answer, without a
+// limit), the open completes at once instead (NtCreateFile with
+// FILE_COMPLETE_IF_OPLOCKED) and is given up. `path` is absolute; the
+// handle, when `inheritable`, passes to a started program; I/O through it
+// is synchronous. `access`, `share`, `disposition` (FILE_OPEN, FILE_CREATE)
+// and `options` as NtCreateFile takes them.
+struct Opened {
+    UniqueHandle handle;
+    DWORD error = ERROR_SUCCESS;  // the last-error code when it is not open
+    bool oplocked = false;        // given up for another program's oplock
+};
+Opened OpenWithoutWaiting(const std::wstring& path, ACCESS_MASK access, ULONG share, ULONG disposition, ULONG options,
+                          bool inheritable = false);
+
 // Whether a last-error code says that nothing stands at a path.
 inline bool IsNotFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
 

@@ -74,10 +74,10 @@ fi
 # One copy's lookup of four seconds: another copy that waits for it ends
 # with the error that a run held the folder too long.
 printf 'sleep-ms 4000\nrespond own.bin\n' > "$folder/fake-mode.txt"
+rm -f "$folder/fake-runs.txt"
 "${emulator[@]}" "$patient" 1 1 > /dev/null &
 holder=$!
 for _ in $(seq 100); do grep -q '^run$' "$folder/fake-runs.txt" 2> /dev/null && break; sleep 0.1; done
-rm -f "$folder/fake-runs.txt"
 waited=$("${emulator[@]}" "$patient" 1 1 2>&1 || true)
 wait "$holder" || { echo "FAIL: the copy that held the folder failed"; status=1; }
 if grep -q "error 536870924: Eine andere Suche hält den Ordner" <<<"$waited"; then

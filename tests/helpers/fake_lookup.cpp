@@ -2,13 +2,9 @@
 // "fake-mode.txt" beside it, a "key value" pair a line:
 //
 //   respond FILE    copy FILE (beside the program) to standard output
-//   move-in NAME    move NAME from the folder above into its own folder
-//                   first, as a clerk moves a file she made elsewhere
-//   touch N         create N files "many-1.txt" … beside it first
 //   child-sleep-ms N  start a child of its own first, which appends
 //                   "child" to "fake-runs.txt" after N milliseconds (POSIX)
 //   sleep-ms N      sleep N milliseconds first
-//   move-out NAME   move NAME back to the folder above after sleeping
 //   delete-request  delete in.txt from its folder
 //   overwrite-request  write "adr" CR "2" over in.txt by its name first
 //   overwrite-response write a forged screen over out.txt by its name
@@ -79,12 +75,8 @@ int main(int, char** argv) {
     std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "run\n";
 
     std::error_code ignored;
-    const auto above = std::filesystem::path(folder).parent_path().parent_path();
-    if (mode.count("move-in")) std::filesystem::rename(above / mode["move-in"], folder + mode["move-in"], ignored);
     if (mode.count("child-sleep-ms")) fake::LeaveChild(number("child-sleep-ms"), folder + "fake-runs.txt");
-    for (long long i = 1; i <= number("touch"); ++i) std::ofstream(folder + "many-" + std::to_string(i) + ".txt");
     std::this_thread::sleep_for(std::chrono::milliseconds(number("sleep-ms")));
-    if (mode.count("move-out")) std::filesystem::rename(folder + mode["move-out"], above / mode["move-out"], ignored);
     if (mode.count("delete-request")) std::filesystem::remove(folder + "in.txt", ignored);
     if (mode.count("respond")) {
         const std::string response = Read(std::fopen((folder + mode["respond"]).c_str(), "rb"));

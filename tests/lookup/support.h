@@ -137,6 +137,9 @@ void MakeUnopenableEntry(const std::string& path);
 // Makes the file at `path` readable by all and, where this process may give
 // it away (root on POSIX), another user's.
 void GiveToAnotherUser(const std::string& path);
+// Lets everybody write the file or folder at `path`: its mode's write bit
+// for others (under Wine that shows as Everyone's right to write).
+void LetEveryoneWrite(const std::string& path);
 
 // Limits the size of the files that this process and what it starts may
 // write to `bytes`, where the platform has such a limit; 0 gives back the

@@ -112,6 +112,11 @@ void MakeUnopenableEntry(const std::string&) {}
 
 void RemoveFolder() { std::filesystem::remove_all(FibuDir()); }
 
+void LetEveryoneWrite(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0 || ::chmod(path.c_str(), (info.st_mode & 07777) | S_IWOTH) != 0) std::abort();
+}
+
 void LimitFileSize(std::int64_t bytes) {
     static rlimit original{};
     static const bool saved = ::getrlimit(RLIMIT_FSIZE, &original) == 0;

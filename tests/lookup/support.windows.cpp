@@ -133,6 +133,32 @@ void GiveToAnotherUser(const std::string& path) {
     });
 }
 
+// Wine shows the others' write bit of a file's Unix mode as an allow entry
+// of Everyone's in its DACL.
+void LetEveryoneWrite(const std::string& path) {
+    RunUnixProgram(L"/bin/chmod", L"o+w", path, [](const std::wstring& windowsPath) {
+        PACL dacl = nullptr;
+        PSECURITY_DESCRIPTOR descriptor = nullptr;
+        if (::GetNamedSecurityInfoW(windowsPath.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                    &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
+            return false;
+        }
+        bool everyoneWrites = false;
+        for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
+            void* ace = nullptr;
+            if (!::GetAce(dacl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
+            auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+            SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+            PSID everyone = nullptr;
+            ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
+            everyoneWrites |= ::EqualSid(&allowed->SidStart, everyone) && (allowed->Mask & FILE_WRITE_DATA) != 0;
+            ::FreeSid(everyone);
+        }
+        ::LocalFree(descriptor);
+        return everyoneWrites;
+    });
+}
+
 // Whether the folder lists the entry at `path`, whether or not it opens.
 bool Listed(const std::wstring& path) {
     WIN32_FIND_DATAW found{};
