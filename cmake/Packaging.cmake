@@ -13,10 +13,16 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
   set(CPACK_PACKAGE_FILE_NAME "keilbrecher-${PROJECT_VERSION}-windows-x64")
   set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
-  # The admins' German README.txt: with CRLF line ends and the byte order
-  # mark of its source, so that Notepad of every Windows shows it as it is.
+  # The admins' German README.txt, made from their guide: with CR LF line
+  # ends and a UTF-8 byte order mark, so that Notepad of every Windows shows
+  # it as it is.
+  set(_guide "${CMAKE_SOURCE_DIR}/docs/admin-windows.md")
   set(_readme "${CMAKE_BINARY_DIR}/README.txt")
-  configure_file(packaging/README-windows.txt "${_readme}" @ONLY NEWLINE_STYLE CRLF)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${_guide}")
+  file(READ "${_guide}" _readme_text)
+  string(REPLACE "\n" "\r\n" _readme_text "${_readme_text}")
+  string(ASCII 239 187 191 _byte_order_mark)
+  file(WRITE "${_readme}" "${_byte_order_mark}${_readme_text}")
   install(FILES "${_readme}" DESTINATION .)
   # The admins' set-up script for the lookup folder: in code page 850,
   # which German consoles use (and in which code page 437 has the same
@@ -38,7 +44,7 @@ if(WIN32)
     configure_file(packaging/keilbrecher.wxs.in "${_dir}/keilbrecher.wxs" @ONLY)
     add_custom_command(OUTPUT "${_msi}"
       COMMAND "${CMAKE_STRIP}" -o "${_dir}/keilbrecher.exe" "$<TARGET_FILE:keilbrecher>"
-      COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/window/keilbrecher.ico" "${_readme}" "${_setup}" "${_dir}"
+      COMMAND "${CMAKE_COMMAND}" -E copy "${CMAKE_BINARY_DIR}/win32_window/keilbrecher.ico" "${_readme}" "${_setup}" "${_dir}"
       COMMAND "${KEIL_WIXL}" -a x64 -o "${_msi}" keilbrecher.wxs
       COMMAND /usr/bin/python3 "${CMAKE_SOURCE_DIR}/packaging/msi_summary.py" "${_msi}"
       WORKING_DIRECTORY "${_dir}"
@@ -57,13 +63,13 @@ else()
   # adds the libraries.
   # The maintainer scripts make the system group with adduser.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, adduser")
-  # The exchange helper's group and setgid bit, by dpkg-statoverride.
+  # The helper's group and setgid bit, by dpkg-statoverride.
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
       "${CMAKE_SOURCE_DIR}/packaging/debian/postinst;${CMAKE_SOURCE_DIR}/packaging/debian/postrm")
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "Der Keilbrecher shows one of the two supplier address records that\nthe lookup program /c/fibu/Lief-adr.exe keeps, in a small window.")
-  install(FILES packaging/copyright DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/keilbrecher")
+  install(FILES packaging/copyright docs/admin-linux.md DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/keilbrecher")
   # Debian keeps the changelog and the manual page compressed, reproducibly.
   set(_changelog "${CMAKE_BINARY_DIR}/changelog.gz")
   set(_manual "${CMAKE_BINARY_DIR}/keilbrecher.1.gz")

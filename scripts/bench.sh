@@ -31,8 +31,8 @@ extract=$(times "$bin/bench/extract_bench")
 run=$(times "$bin/bench/run_bench" --benchmark_enable_random_interleaving=true)
 shown=$(times "$bin/bench/window_bench")
 memory=$(xvfb-run -a -s "-screen 0 800x600x24" bench/window_memory.sh \
-  "$bin/window/keilbrecher" "$bin/bench/minimal_window")
-wine=$(bench/wine_lookup.sh "$bin/fibu" "$bin/tests/helpers/lookup_loop" "$bin/bench/wine_bench" \
+  "$bin/qt_window/keilbrecher" "$bin/bench/minimal_window")
+wine=$(bench/wine_lookup.sh "$bin/fibu" "$bin/tests/stand_ins/lookup_loop" "$bin/bench/wine_bench" \
   "$bin/demo/lief-adr-demo-windows.exe" "$bin/demo/lief_adr_demo" "$bin/bench-wine-prefix" 2> /dev/null)
 
 value() { grep "^$1" <<<"$2" | head -n 1 | cut -d, -f2; }

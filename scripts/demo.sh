@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the Linux window, its exchange helper and the demo lookup program,
+# Builds the Linux window, its helper and the demo lookup program,
 # and opens the window, wired to the demo in a folder inside the build tree,
 # where the helper runs unprivileged. As root on Debian 12 it first
 # installs what these need and is missing; the tests' tools
@@ -18,4 +18,4 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "  xvfb-run -a bash scripts/demo.sh" >&2
   exit 1
 fi
-exec build/demo/window/keilbrecher
+exec build/demo/qt_window/keilbrecher

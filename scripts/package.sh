@@ -6,7 +6,7 @@
 #
 # With --check, what CI runs as root, it also has lintian check the .deb,
 # installs it with apt-get over the shared folder's old set-up and moves
-# that by the README's lines, starts the installed program on a virtual X
+# that by the Linux guide's lines, starts the installed program on a virtual X
 # server and sees its window, and purges the package again
 # (tests/packaging/linux_setup.sh); it checks what the ZIP holds. The MSI's properties are checked with msiinfo; under Wine,
 # in a fresh prefix, it is installed silently, the installed program shows
@@ -31,7 +31,7 @@ lintian --fail-on error "$deb"
 echo "ok: lintian finds no error in $deb"
 dpkg-deb -f "$deb" Depends | grep -qw qt6-translations-l10n || { echo "FAIL: $deb does not depend on Qt's translations"; exit 1; }
 echo "ok: $deb depends on Qt's translations"
-bash tests/packaging/linux_setup.sh "$deb" README.md
+bash tests/packaging/linux_setup.sh "$deb" docs/admin-linux.md
 # The manual page has the sections an admin looks for, and the version.
 manual=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/man/man1/keilbrecher.1.gz | gunzip)
 for section in NAME BESCHREIBUNG DATEIEN UMSTELLUNG DIAGNOSE '"FEHLER MELDEN"' '"SIEHE AUCH"'; do

@@ -66,7 +66,7 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // `role` at `path` while the run held the file it had made there.
 [[noreturn]] void ThrowReplaced(const std::string& role, const std::string& path);
 
-// The exchange helper `helper` is missing, cannot be started or may not
+// The helper `helper` is missing, cannot be started or may not
 // create and delete files in the lookup folder `folder` (Linux).
 [[noreturn]] void ThrowExchangeHelper(const std::string& helper, const std::string& folder);
 
@@ -103,10 +103,10 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // The lookup program `program` cannot be started: the system error `code`.
 [[noreturn]] void ThrowStartError(std::int32_t code, const std::string& program);
 
-// The exchange helper `helper` ended during a run, before it removed the
+// The helper `helper` ended during a run, before it removed the
 // exchange files (Linux).
 [[noreturn]] void ThrowHelperEnded(const std::string& helper);
-// The exchange helper `helper`, process `pid`, does not answer though no
+// The helper `helper`, process `pid`, does not answer though no
 // other run holds the lookup folder: it is stopped or hangs (Linux).
 [[noreturn]] void ThrowHelperNotAnswering(const std::string& helper, long long pid);
 

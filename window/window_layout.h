@@ -2,6 +2,12 @@
 
 // The main window's layout in twips (1/1440 inch), shared by every window
 // implementation; each converts it with the screen's dots per inch.
+//
+// Why twips: they measure the screen in inches, not in pixels, so the
+// window has the same size and proportions at 96 dots per inch and on a
+// scaled 4K screen, and one layout serves the Qt and the Win32 window
+// alike. The buttons' sizes were made for an 8-point dialog font, which
+// each window uses at every resolution, so that the captions fit.
 
 namespace keil::layout {
 

@@ -117,64 +117,61 @@ else
 fi
 stop_window
 
+# Starts the window with the fake lookup program's instructions ARGS and a
+# slow lookup of record 1, and returns once the lookup program runs.
+start_slow_lookup() {
+  place "$fake" "$@" "sleep-ms 3000" "respond screen.bin"
+  screen > "$folder/screen.bin"
+  start_window
+  click_at "$window" 72 28
+  for _ in $(seq 100); do grep -q '^run$' "$folder/fake-runs.txt" 2> /dev/null && break; sleep 0.1; done
+}
+# Sends SIGNAL to the window, and waits for it and a while beyond.
+end_window_by() {
+  kill "-$1" "$app_pid"
+  wait "$app_pid" 2> /dev/null || true
+  app_pid=
+  sleep 4
+}
+
 # A window killed during a slow lookup takes its lookup program with it:
 # the program never writes the end of its run.
-place "$fake" "sleep-ms 3000" "respond screen.bin"
-screen > "$folder/screen.bin"
-start_window
-click_at "$window" 72 28
-for _ in $(seq 100); do grep -q '^run$' "$folder/fake-runs.txt" 2> /dev/null && break; sleep 0.1; done
-kill -KILL "$app_pid"
-wait "$app_pid" 2> /dev/null || true
-app_pid=
-sleep 4
-if grep -q '^run$' "$folder/fake-runs.txt" && [ "$(lookups)" -eq 0 ]; then
+start_slow_lookup
+end_window_by KILL
+if [ "$(cat "$folder/fake-runs.txt")" = run ]; then
   pass "the lookup program ends with its killed window"
 else
   fail "the lookup program of a killed window ran on (ended $(lookups) times)"
 fi
 
-# Ended by SIGTERM during a slow lookup, as at a logout, the window takes its
-# lookup program with it, and the child that the lookup program started.
-# (Wine's programs have no such child.)
+# Linux only: Wine's programs start no child of the fake's, Windows lets no
+# other program destroy a window, and Wine does not tell its program when
+# the X server destroyed the window.
 if [ -z "${KEIL_E2E_WINE_PREFIX:-}" ]; then
-place "$fake" "child-sleep-ms 3000" "sleep-ms 3000" "respond screen.bin"
-screen > "$folder/screen.bin"
-start_window
-click_at "$window" 72 28
-for _ in $(seq 100); do grep -q '^run$' "$folder/fake-runs.txt" 2> /dev/null && break; sleep 0.1; done
-kill -TERM "$app_pid"
-wait "$app_pid" 2> /dev/null || true
-app_pid=
-sleep 4
-if [ "$(cat "$folder/fake-runs.txt")" = run ]; then
-  pass "a window ended by SIGTERM takes its lookup program and what that started"
-else
-  fail "after SIGTERM the lookup program or its child ran on: $(tr '\n' ' ' < "$folder/fake-runs.txt")"
-fi
-fi
+  # Ended by SIGTERM during a slow lookup, as at a logout, the window takes
+  # its lookup program with it, and the child that the program started.
+  start_slow_lookup "child-sleep-ms 3000"
+  end_window_by TERM
+  if [ "$(cat "$folder/fake-runs.txt")" = run ]; then
+    pass "a window ended by SIGTERM takes its lookup program and what that started"
+  else
+    fail "after SIGTERM the lookup program or its child ran on: $(tr '\n' ' ' < "$folder/fake-runs.txt")"
+  fi
 
-# A window that the window system destroys from outside during a slow
-# lookup ends the program, and its lookup program with it. (Windows lets no
-# other program destroy a window; Wine does not tell its program when the
-# X server destroyed the window.)
-if [ -z "${KEIL_E2E_WINE_PREFIX:-}" ]; then
-place "$fake" "sleep-ms 3000" "respond screen.bin"
-screen > "$folder/screen.bin"
-start_window
-click_at "$window" 72 28
-for _ in $(seq 100); do grep -q '^run$' "$folder/fake-runs.txt" 2> /dev/null && break; sleep 0.1; done
-x xdotool windowclose "$window" 2> /dev/null || true
-destroyed=$app_pid
-for _ in $(seq 50); do kill -0 "$destroyed" 2> /dev/null || break; sleep 0.1; done
-sleep 3
-if ! kill -0 "$destroyed" 2> /dev/null && [ "$(lookups)" -eq 0 ]; then
-  pass "a window destroyed from outside ends the program and its lookup program"
-  wait_exit || true
-else
-  fail "a window destroyed from outside: the program or its lookup program ran on (ended $(lookups) times)"
-  stop_window
-fi
+  # Destroyed from outside during a slow lookup, the window ends the program
+  # and its lookup program.
+  start_slow_lookup
+  x xdotool windowclose "$window" 2> /dev/null || true
+  destroyed=$app_pid
+  for _ in $(seq 50); do kill -0 "$destroyed" 2> /dev/null || break; sleep 0.1; done
+  sleep 3
+  if ! kill -0 "$destroyed" 2> /dev/null && [ "$(lookups)" -eq 0 ]; then
+    pass "a window destroyed from outside ends the program and its lookup program"
+    wait_exit || true
+  else
+    fail "a window destroyed from outside: the program or its lookup program ran on (ended $(lookups) times)"
+    stop_window
+  fi
 fi
 
 # A lookup program that writes nothing after a record was shown: the range

@@ -4,15 +4,15 @@
 # the lookup program immutable, and files a clerk placed there, one of them
 # a file of root's that she renamed, and one that she makes through a
 # descriptor of the folder kept open while the move runs. The package
-# installs (and warns of the groups' members), the README's moving lines
+# installs (and warns of the groups' members), the guide's moving lines
 # run as written, and then the new folder holds nothing of hers, she can
 # place nothing in it, and the installed helper makes and removes her
 # exchange files; the installed window shows; the package purges cleanly.
 # Removes its own users, groups and folders.
 # Runs as root.
-# usage: linux_setup.sh DEB README
+# usage: linux_setup.sh DEB GUIDE
 set -euo pipefail
-deb=$1 readme=$2
+deb=$1 guide=$2
 helper=/usr/libexec/keilbrecher/keilbrecher-exchange
 clerk=kbmove$$ other=kbprim$$
 ready=/tmp/kbready$$ go=/tmp/kbgo$$
@@ -48,7 +48,7 @@ done
   { echo "FAIL: keilbrecher is installed already; not touched"; exit 1; }
 trap cleanup EXIT
 
-# The old set-up, by the lines the README gave for it.
+# The old set-up, as admins made it.
 groupadd fibu
 useradd --no-create-home --shell /usr/sbin/nologin "$clerk"
 usermod -a -G fibu "$clerk"
@@ -82,10 +82,10 @@ fi
 [ "$(stat -c '%a %U %G' "$helper")" = "2755 root keilbrecher" ] && pass "the helper is root:keilbrecher 2755" ||
   fail "the helper is $(stat -c '%a %U %G' "$helper")"
 
-# The README's lines, as written (sudo is root here).
-lines=$(awk '/^#### Moving from the group set-up/ {on = 1} on && /^```sh/ {inside = 1; next}
-             inside && /^```/ {exit} inside' "$readme")
-[ -n "$lines" ] || { echo "FAIL: no moving lines in $readme"; exit 1; }
+# The guide's lines, as written (sudo is root here).
+lines=$(awk '/^### Umstellung von der Gruppen-Einrichtung/ {on = 1} on && /^```sh/ {inside = 1; next}
+             inside && /^```/ {exit} inside' "$guide")
+[ -n "$lines" ] || { echo "FAIL: no moving lines in $guide"; exit 1; }
 sudo() { "$@"; }
 media=$(mktemp -d)
 install -m 0755 /bin/true "$media/Lief-adr.exe"

@@ -4,10 +4,12 @@
 // in parentheses for the IT support; one reporting phrase at most, and that
 // one; a full stop at the end, no insert left; short enough to take in at a
 // glance. And each kind of system error that a clerk meets has a text of
-// the program's own.
+// the program's own. The errors document lists each of the program's own
+// texts as the program words it.
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <functional>
 #include <map>
 #include <regex>
@@ -21,9 +23,14 @@
 namespace keil::test {
 namespace {
 
-const std::string kFile = R"(\\fs01-buchhaltung\fibu-mandant-0815\out.txt)";
-const std::string kFolder = R"(\\fs01-buchhaltung\fibu-mandant-0815\)";
-const std::string kOwner = R"(TS01-BUCHHALTUNG\mueller-luedenscheidt)";
+// The names that a text quotes.
+struct Names {
+    std::string file, folder, owner, user, helper;
+};
+// The longest that a server gives.
+const Names kLongest = {R"(\\fs01-buchhaltung\fibu-mandant-0815\out.txt)", R"(\\fs01-buchhaltung\fibu-mandant-0815\)",
+                        R"(TS01-BUCHHALTUNG\mueller-luedenscheidt)", "mueller-luedenscheidt",
+                        "/usr/libexec/keilbrecher/keilbrecher-exchange"};
 constexpr std::size_t kMostCharacters = 450;
 
 struct TextCase {
@@ -31,50 +38,50 @@ struct TextCase {
     std::function<void()> raise;
 };
 
-std::vector<TextCase> AllTexts() {
+std::vector<TextCase> AllTexts(const Names& n) {
     std::vector<TextCase> cases = {
         {"Overflow", [] { ThrowOverflow(); }},
         {"Range", [] { ThrowRange(); }},
-        {"EmptyResponse", [] { ThrowEmptyResponse(0); }},
-        {"EmptyResponseWithItsExitCode", [] { ThrowEmptyResponse(-1073741819); }},
-        {"BrokeOffBySignal", [] { ThrowBrokeOff(kFolder + "Lief-adr.exe", "das Signal 25 (SIGXFSZ)"); }},
-        {"BrokeOffByException", [] { ThrowBrokeOff(kFolder + "Lief-adr.exe", "die Ausnahme 0xC0000409"); }},
-        {"CutShort", [] { ThrowCutShort(kFile); }},
-        {"HelperEnded", [] { ThrowHelperEnded("/usr/libexec/keilbrecher/keilbrecher-exchange"); }},
-        {"HelperNotAnswering", [] { ThrowHelperNotAnswering("/usr/libexec/keilbrecher/keilbrecher-exchange", 4194303); }},
-        {"BrokenOffByClerk", [] { ThrowBrokenOffByClerk(); }},
-        {"Allocation", [] { ThrowAllocation(); }},
-        {"NotPlainFile", [] { ThrowNotPlainFile(kResponseRole, kFile, "eine besondere Datei"); }},
-        {"Replaced", [] { ThrowReplaced(kRequestRole, kFile); }},
-        {"ExchangeHelper", [] { ThrowExchangeHelper("/usr/libexec/keilbrecher/keilbrecher-exchange", kFolder); }},
-        {"LockTaken", [] { ThrowLockTaken(kFolder, "Global\\Keilbrecher lookup folder " + kFolder); }},
+        {"EmptyResponse", [=] { ThrowEmptyResponse(0); }},
+        {"EmptyResponseWithItsExitCode", [=] { ThrowEmptyResponse(7); }},
+        {"BrokeOffBySignal", [=] { ThrowBrokeOff(n.folder + "Lief-adr.exe", "das Signal 25 (SIGXFSZ)"); }},
+        {"BrokeOffByException", [=] { ThrowBrokeOff(n.folder + "Lief-adr.exe", "die Ausnahme 0xC0000409"); }},
+        {"CutShort", [=] { ThrowCutShort(n.file); }},
+        {"HelperEnded", [=] { ThrowHelperEnded(n.helper); }},
+        {"HelperNotAnswering", [=] { ThrowHelperNotAnswering(n.helper, 4194303); }},
+        {"BrokenOffByClerk", [=] { ThrowBrokenOffByClerk(); }},
+        {"Allocation", [=] { ThrowAllocation(); }},
+        {"NotPlainFile", [=] { ThrowNotPlainFile(kResponseRole, n.file, "eine besondere Datei"); }},
+        {"Replaced", [=] { ThrowReplaced(kRequestRole, n.file); }},
+        {"ExchangeHelper", [=] { ThrowExchangeHelper(n.helper, n.folder); }},
+        {"LockTaken", [=] { ThrowLockTaken(n.folder, "Global\\Keilbrecher lookup folder " + n.folder); }},
         {"LockHeldByANamedProcess",
-         [] { ThrowLockHeld(kFolder, "Prozess 4194303 des Benutzers „mueller-luedenscheidt“", ""); }},
-        {"LockHeldByAMutex", [] { ThrowLockHeld(kFolder, "", "Global\\Keilbrecher lookup folder " + kFolder); }},
+         [=] { ThrowLockHeld(n.folder, "Prozess 4194303 des Benutzers „" + n.user + "“", ""); }},
+        {"LockHeldByAMutex", [=] { ThrowLockHeld(n.folder, "", "Global\\Keilbrecher lookup folder " + n.folder); }},
         {"LockHeldByAQueue",
-         [] { ThrowLockHeld(kFolder, "Prozess 4194303 des Benutzers „mueller-luedenscheidt“", "", true); }},
-        {"ResponseTooLarge", [] { ThrowResponseTooLarge(kFile, 2147483648LL); }},
-        {"ResponseChanged", [] { ThrowResponseChanged(kFile); }},
+         [=] { ThrowLockHeld(n.folder, "Prozess 4194303 des Benutzers „" + n.user + "“", "", true); }},
+        {"ResponseTooLarge", [=] { ThrowResponseTooLarge(n.file, 2147483648LL); }},
+        {"ResponseChanged", [=] { ThrowResponseChanged(n.file); }},
         {"ForeignEntry",
-         [] { ThrowRefusedEntry(kFolder + "sub\\planted.dll", false, {Verdict::kForeignOwner, "", 0}, "dem Konto „" + kOwner + "“", ""); }},
-        {"EntryWithMoreLinks", [] { ThrowRefusedEntry(kFile, false, {Verdict::kMoreLinks, "", 0}, "", ""); }},
+         [=] { ThrowRefusedEntry(n.folder + "sub\\planted.dll", false, {Verdict::kForeignOwner, "", 0}, "dem Konto „" + n.owner + "“", ""); }},
+        {"EntryWithMoreLinks", [=] { ThrowRefusedEntry(n.file, false, {Verdict::kMoreLinks, "", 0}, "", ""); }},
         {"EntryTooWide",
-         [] { ThrowRefusedEntry(kFolder + "Lief-adr.exe", false, {Verdict::kTooWide, "S-1-5-11", 0x2}, "",
+         [=] { ThrowRefusedEntry(n.folder + "Lief-adr.exe", false, {Verdict::kTooWide, "S-1-5-11", 0x2}, "",
                                 "Das Konto „NT-AUTORITÄT\\Authentifizierte Benutzer“"); }},
-        {"EntryUnreadable", [] { ThrowRefusedEntry(kFolder + "x.dll", false, {Verdict::kTooWide, "", 0}, "", ""); }},
-        {"FolderTooWide", [] { ThrowRefusedEntry(kFolder, true, {Verdict::kTooWide, "S-1-1-0", 0x40}, "", "Jeder Benutzer des Rechners"); }},
-        {"ForeignFolder", [] { ThrowRefusedEntry(kFolder, true, {Verdict::kForeignOwner, "", 0}, "", ""); }},
-        {"FolderIsALink", [] { ThrowFolderIsALink(kFolder); }},
-        {"HeldByAnother", [] { ThrowHeldByAnother(1224, "Die Anfragedatei", kFile); }},
-        {"ReadOnly", [] { ThrowReadOnly(kRequestRole, kFile); }},
-        {"ExtraLink", [] { ThrowExtraLink(kRequestRole, kFile, 2); }},
-        {"CommandLine", [] { SplitCommandLine(kFile); }},
-        {"NoSystemCode", [] { ThrowSystemError(0, "Das Fenster des Keilbrechers kann nicht angelegt werden"); }},
+        {"EntryUnreadable", [=] { ThrowRefusedEntry(n.folder + "x.dll", false, {Verdict::kTooWide, "", 0}, "", ""); }},
+        {"FolderTooWide", [=] { ThrowRefusedEntry(n.folder, true, {Verdict::kTooWide, "S-1-1-0", 0x40}, "", "Jeder Benutzer des Rechners"); }},
+        {"ForeignFolder", [=] { ThrowRefusedEntry(n.folder, true, {Verdict::kForeignOwner, "", 0}, "", ""); }},
+        {"FolderIsALink", [=] { ThrowFolderIsALink(n.folder); }},
+        {"HeldByAnother", [=] { ThrowHeldByAnother(1224, "Die Anfragedatei", n.file); }},
+        {"ReadOnly", [=] { ThrowReadOnly(kRequestRole, n.file); }},
+        {"ExtraLink", [=] { ThrowExtraLink(kRequestRole, n.file, 2); }},
+        {"CommandLine", [=] { SplitCommandLine(n.file); }},
+        {"NoSystemCode", [=] { ThrowSystemError(0, "Das Fenster des Keilbrechers kann nicht angelegt werden"); }},
     };
     for (const auto& [code, fault] : kSystemFaults) {
-        cases.push_back({"FileError" + std::to_string(code), [code] { ThrowFileError(code, kResponseRole, kFile, "gelesen"); }});
-        cases.push_back({"StartError" + std::to_string(code), [code] { ThrowStartError(code, kFolder + "Lief-adr.exe"); }});
-        cases.push_back({"NoRoom" + std::to_string(code), [code] { ThrowNoRoom(code, kFile); }});
+        cases.push_back({"FileError" + std::to_string(code), [=] { ThrowFileError(code, kResponseRole, n.file, "gelesen"); }});
+        cases.push_back({"StartError" + std::to_string(code), [=] { ThrowStartError(code, n.folder + "Lief-adr.exe"); }});
+        cases.push_back({"NoRoom" + std::to_string(code), [=] { ThrowNoRoom(code, n.file); }});
     }
     return cases;
 }
@@ -102,7 +109,7 @@ TEST_P(Text, ReadsAtAGlance) {
     EXPECT_LE(static_cast<std::size_t>(characters), kMostCharacters) << text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Errors, Text, testing::ValuesIn(AllTexts()),
+INSTANTIATE_TEST_SUITE_P(Errors, Text, testing::ValuesIn(AllTexts(kLongest)),
                          [](const auto& row) { return row.param.name; });
 
 TEST(SystemErrors, KindsHaveTextsOfTheirOwn) {
@@ -120,6 +127,20 @@ TEST(SystemErrors, KindsHaveTextsOfTheirOwn) {
     for (const auto& [fault, text] : texts) distinct.insert(text);
     EXPECT_EQ(distinct.size(), texts.size());
     EXPECT_EQ(ExplainSystemError(0), "Melden Sie den Fehler Ihrer IT-Betreuung.");
+}
+
+// The errors document's row of each of the program's own texts, with "…"
+// for the names that a message box fills in.
+TEST(ErrorsDocument, ListsEveryTextOfTheProgramsOwn) {
+    const std::string document = ReadFileBytes(KEIL_ERRORS_DOCUMENT);
+    for (const TextCase& c : AllTexts({"…", "…", "…", "…", "…"})) {
+        const Raised raised = Catch(c.raise);
+        if ((raised.number & 0x20000000) == 0) continue;
+        char number[16];
+        std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(raised.number));
+        const std::string row = "| " + std::string(number) + " | " + raised.text + " |";
+        EXPECT_NE(document.find(row), std::string::npos) << row;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+#include "native_handle.h"
+
+namespace keil {
+
+// The three parts of a command line "PROGRAM <INPUT >OUTPUT".
+struct CommandParts {
+    std::string program;
+    std::string input;
+    std::string output;
+};
+
+// Splits a command line at its first " <" and its last " >". A line without
+// both signs, or with an empty part, raises an error.
+CommandParts SplitCommandLine(const std::string& commandLine);
+
+// The folder of a program's path, with its closing separator; "" for a
+// bare name.
+std::string FolderOf(const std::string& program);
+
+// The largest response the run reads, 2 GiB less one byte: its size must
+// fit 32 bits. On Linux the lookup program cannot write a larger file.
+inline constexpr std::int64_t kLargestResponse = std::numeric_limits<std::int32_t>::max();
+
+// A started program. It keeps what the platform needs so that the process
+// ID cannot name another process until the wait has taken over, and tidies
+// up after the process when it goes: a program that still runs then (the
+// run is leaving early) is ended, on POSIX with what it started in its
+// process group.
+class LaunchedProcess {
+public:
+    LaunchedProcess(std::int64_t id, NativeHandle handle) noexcept : id_(id), handle_(handle) {}
+    LaunchedProcess(LaunchedProcess&& other) noexcept;
+    LaunchedProcess& operator=(LaunchedProcess&&) = delete;
+    LaunchedProcess(const LaunchedProcess&) = delete;
+    LaunchedProcess& operator=(const LaunchedProcess&) = delete;
+    ~LaunchedProcess();
+
+    std::int64_t id() const noexcept { return id_; }
+
+private:
+    std::int64_t id_;
+    NativeHandle handle_;
+};
+
+// Starts `program` without a shell and without a visible window, in the
+// program's own folder: standard input the file open at `input`, standard
+// output the one open at `output` (the very request and response files
+// that the run holds), and standard error the one this program has. Returns as soon as
+// the program runs. A program that cannot be started raises an Error with
+// the system's number and text, and leaves no process behind.
+// The program never outlives this one: on Windows it runs in a job that
+// ends with this program; on POSIX the kernel ends it when this program
+// ends (the parent's death signal), it runs in a process group of its own,
+// and it cannot write a file larger than kLargestResponse (a lower limit
+// of the session's stays).
+LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output);
+
+// POSIX: ends a running lookup program's process group, what it started
+// included, when this program is ended by SIGTERM, SIGHUP (a logout),
+// SIGINT or SIGQUIT. Signals that this program was started ignoring stay
+// ignored. (SIGKILL leaves the parent's death signal, which ends the lookup
+// program itself.)
+void EndLookupProgramWithThisProgram();
+
+}  // namespace keil

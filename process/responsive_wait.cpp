@@ -1,0 +1,56 @@
+#include "responsive_wait.h"
+
+#include "error.h"
+
+namespace keil {
+namespace {
+
+thread_local WaitingWindowOperations* waitingWindow = nullptr;
+thread_local WaitNotice* notice = nullptr;
+
+}  // namespace
+
+WaitingWindow::WaitingWindow(WaitingWindowOperations& window) : previous_(waitingWindow) { waitingWindow = &window; }
+
+WaitingWindow::~WaitingWindow() { waitingWindow = previous_; }
+
+WaitingWindowOperations* CurrentWaitingWindow() { return waitingWindow; }
+
+std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds) {
+    const std::string since = std::to_string(seconds) + "\u00A0Sekunden.";
+    if (what == WaitingFor::kOwnLookup) return "Die Suche läuft seit " + since;
+    return "Eine andere Suche" + (user.empty() ? "" : " (Benutzer " + Quoted(user) + ")") +
+           " ist gerade an der Reihe; der Keilbrecher wartet seit " + since;
+}
+
+WaitNotice::WaitNotice(WaitingFor what, Clock::time_point start) : what_(what), start_(start), previous_(notice) {
+    notice = this;
+}
+
+WaitNotice::~WaitNotice() { notice = previous_; }
+
+void WaitNotice::Now(WaitingFor what, const std::string& user) {
+    if (what == what_ && user == user_) return;
+    what_ = what;
+    user_ = user;
+    turnChanged_ = true;
+}
+
+std::optional<WaitNotice::Words> WaitNotice::Due(Clock::time_point now) {
+    const auto waited = now - start_;
+    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
+    if (waited < kSayAfter || (seconds == shownSeconds_ && !turnChanged_)) return std::nullopt;
+    const bool speak = !spokenAt_ || turnChanged_ || now - *spokenAt_ >= kSpeakEvery;
+    shownSeconds_ = seconds;
+    turnChanged_ = false;
+    if (speak) spokenAt_ = now;
+    return Words{WaitNoticeText(what_, user_, seconds), speak};
+}
+
+void WaitNotice::TellWindow() {
+    WaitingWindowOperations* const window = CurrentWaitingWindow();
+    if (notice == nullptr || window == nullptr) return;
+    if (const std::optional<Words> words = notice->Due(Clock::now())) window->ShowWaitNotice(words->text, words->speak);
+}
+
+}  // namespace keil

@@ -1,0 +1,124 @@
+#pragma once
+
+// An exchange file of one lookup run: the request file or the response
+// file. The run makes it new, holds it from its creation to its deletion,
+// and does all its reading, writing and deleting through the descriptor or
+// handle it holds, never again by the file's name. Clerks who share the
+// lookup folder therefore cannot change what the run wrote or what it
+// reads, and the deletion removes only the file the run made.
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "native_handle.h"
+
+namespace keil {
+
+class ExchangeFiles;
+
+// The room reserved for a response: a lookup program's screen of a few
+// kilobytes fits many times over.
+inline constexpr std::int64_t kResponseRoom = std::int64_t{1} << 20;
+
+// Whether a response of `size` bytes may have been cut short by a full
+// disk, `reserved` bytes having been reserved for it (ReserveRoom) and
+// `freeAfter` bytes free once its program ended: it reached the end of what
+// was reserved, and less than kResponseRoom was free then, so that a write
+// beyond may have failed for room.
+bool ResponseMayBeCutShort(std::int64_t size, std::int64_t reserved, std::int64_t freeAfter);
+
+// One exchange file of a run, made by ExchangeFiles.
+class ExchangeFile {
+public:
+    ~ExchangeFile();
+    ExchangeFile(const ExchangeFile&) = delete;
+    ExchangeFile& operator=(const ExchangeFile&) = delete;
+
+    // Writes `bytes` at the file's start and leaves its position there, so
+    // that a program that takes it as standard input reads them from the
+    // start.
+    void Write(std::span<const std::uint8_t> bytes);
+
+    // The whole file, read from offset 0 whatever the position that it
+    // shares with a started program. A file of 2^31 bytes or more raises an
+    // error instead of being read; a buffer that cannot be made raises the
+    // allocation error.
+    std::vector<std::uint8_t> ReadAll() const;
+
+    // Reserves room for `bytes` bytes beyond the file's end, without making
+    // it longer, so that a program writing into it cannot fail for room up
+    // to that size; returns `bytes`. A file system that cannot reserve gives
+    // 0, after it has made sure that as many bytes are free. No room raises
+    // the disk-full error.
+    std::int64_t ReserveRoom(std::int64_t bytes);
+
+    // The bytes that this user may still write on the file's file system.
+    std::int64_t FreeRoom() const;
+
+    const std::string& path() const noexcept { return path_; }
+    // The descriptor (POSIX) or handle (Windows), for the launcher.
+    NativeHandle native() const noexcept { return handle_; }
+
+private:
+    friend class ExchangeFiles;
+
+    // Not made yet: ExchangeFiles makes it and hands the handle over.
+    ExchangeFile(const std::string& path, const char* role);
+
+    std::string path_;
+    std::string role_;
+    std::filesystem::path nativePath_;  // the name in the system's own encoding
+    NativeHandle handle_ = kNoHandle;
+    // Made by this run, rather than found in place (Windows); on POSIX until
+    // the run removed it.
+    bool made_ = false;
+};
+
+// The request file and the response file of one lookup run, made under the
+// folder's lock, which goes with them: the run's own, so that one run at a
+// time uses them (on Linux the helper takes it with the making,
+// and holds it until the removal). They are taken in this order; the response file is not touched when the request file
+// fails, and a request file made new is removed again when the response
+// file fails. Each is held, readable and writable, for a started program to
+// inherit.
+// - On POSIX the helper (see helper_client.posix.h) makes both
+//   new, with mode 0600, so that nobody but this user may open them. A
+//   leftover plain file at a name is removed; anything else there (a
+//   symbolic link, a folder, a named pipe, a device) raises
+//   kErrNotPlainFile and stays as it is, and so does what it leads to.
+// - On Windows each is shared for reading only, so that no other process
+//   may write, rename or delete it while the run holds it. A file that
+//   stands at its name already (an administrator made it once on a shared
+//   server, where clerks may not create files in the folder) is opened as
+//   it is, checked and emptied; anything but a plain file with a single
+//   link raises kErrNotPlainFile and stays as it is. Where nothing stands,
+//   the file is created exclusively.
+class ExchangeFiles {
+    // What holds the folder's lock for the run (the mutex on Windows).
+    struct Lock;
+    std::unique_ptr<Lock> lock_;
+
+public:
+    ExchangeFiles(const std::string& requestPath, const std::string& responsePath);
+    // On POSIX, files that were not removed (the run ended with an error)
+    // end the helper, which lets go of the folder's lock.
+    ~ExchangeFiles();
+    ExchangeFiles(const ExchangeFiles&) = delete;
+    ExchangeFiles& operator=(const ExchangeFiles&) = delete;
+
+    // Deletes the request file, then the response file: each only the file
+    // that this object made. A name that holds another file (another
+    // program replaced it) raises kErrReplaced and deletes nothing more; a
+    // name that holds nothing is the system's error. On Windows a file that
+    // stood there before the run is emptied instead, through the handle.
+    void Remove();
+
+    ExchangeFile request;
+    ExchangeFile response;
+};
+
+}  // namespace keil

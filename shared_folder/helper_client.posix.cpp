@@ -1,0 +1,268 @@
+#include "helper_client.posix.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <sstream>
+#include <utility>
+
+#include "error.h"
+#include "protocol.posix.h"
+#include "fibu_dir.h"
+#include "fixed_paths.h"
+#include "folder_lock.h"
+#include "responsive_wait.h"
+#include "spawn.posix.h"
+
+namespace keil {
+namespace {
+
+namespace protocol = helper;
+
+[[noreturn]] void ThrowHelperMissing() { ThrowExchangeHelper(KEIL_EXCHANGE_HELPER, FibuDir()); }
+
+// The process that holds the folder's lock, by /proc/locks: its ID and
+// user; empty when nobody holds it.
+struct LockHolder {
+    std::string pid;
+    std::string user;
+    // "Prozess <pid> des Benutzers „<user>“", for the messages.
+    std::string Described() const {
+        return "Prozess " + pid + (user.empty() ? "" : " des Benutzers " + Quoted(user));
+    }
+};
+LockHolder FolderLockHolder();
+
+// The connection to the helper, and the helper's process, which ends when
+// the connection closes.
+class Helper {
+public:
+    Helper() {
+        int ends[2];
+        if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
+            ThrowSystemError(errno, "Die Verbindung zum Hilfsprogramm für die Austauschdateien kann nicht hergestellt werden");
+        }
+        socket_.reset(ends[0]);
+        const UniqueFd theirs(ends[1]);
+        SpawnFileActions actions;
+        actions.Dup2(theirs.get(), STDIN_FILENO);
+        actions.Open(STDOUT_FILENO, "/dev/null", O_WRONLY);
+        actions.CloseFrom(STDERR_FILENO + 1);
+        SpawnAttributes attributes;
+        attributes.DefaultSignals();
+        std::string argv0 = KEIL_EXCHANGE_HELPER;
+        char* argv[] = {argv0.data(), nullptr};
+        char* noEnvironment[] = {nullptr};
+        if (::posix_spawn(&pid_, KEIL_EXCHANGE_HELPER, actions.get(), attributes.get(), argv, noEnvironment) != 0) {
+            ThrowHelperMissing();
+        }
+    }
+    // A helper that has not answered (it may wait for the folder's lock,
+    // which would keep it from seeing the socket close) is ended first.
+    ~Helper() {
+        socket_.reset();
+        if (waiting_) ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    Helper(const Helper&) = delete;
+    Helper& operator=(const Helper&) = delete;
+
+    // Sends the request `act` and returns the replies, with the
+    // descriptors that came with them, in order; nothing when the helper
+    // is gone. An answer that takes longer than `patience` (the helper
+    // waits for another run's lock) raises kErrLockHeld; a helper that
+    // answers out of turn raises the helper's error.
+    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2], std::chrono::milliseconds patience) {
+        ssize_t sent;
+        while ((sent = ::send(socket_.get(), &act, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
+        }
+        if (sent != 1) return std::nullopt;
+        WaitForAnswer(patience);
+        protocol::Replies replies{};
+        iovec part{&replies, sizeof replies};
+        alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
+        msghdr message{};
+        message.msg_iov = &part;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        // A plain blocking wait: polling for the answer first spun a core,
+        // which made eight clerks looking up at once on two cores slower.
+        ssize_t n;
+        while ((n = ::recvmsg(socket_.get(), &message, MSG_CMSG_CLOEXEC)) < 0 && errno == EINTR) {
+        }
+        std::size_t count = 0;
+        for (cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr; header = CMSG_NXTHDR(&message, header)) {
+            if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
+            for (std::size_t at = 0; CMSG_LEN((at + 1) * sizeof(int)) <= header->cmsg_len; ++at) {
+                int fd = -1;
+                std::memcpy(&fd, CMSG_DATA(header) + at * sizeof(int), sizeof fd);
+                UniqueFd owned(fd);
+                if (count < 2) received[count++] = std::move(owned);
+            }
+        }
+        if (n <= 0) return std::nullopt;
+        if (n != static_cast<ssize_t>(sizeof replies) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
+            ThrowHelperMissing();
+        }
+        return replies;
+    }
+
+private:
+    // Waits for the helper's answer while it waits for the folder's lock
+    // (a make) or holds it (a removal), looking every kLookForHolderEvery who holds
+    // the lock: one other run may hold it for `patience`, runs one after
+    // the other ten times that; when no other run holds it, this helper
+    // itself must answer within TurnWait::kNobodyGrace. A failed wait goes
+    // on to recvmsg, which tells what is wrong.
+    void WaitForAnswer(std::chrono::milliseconds patience) {
+        waiting_ = true;
+        TurnWait turn(patience, TurnWait::Clock::now());
+        WaitNotice notice(WaitingFor::kOwnLookup);
+        LockHolder last;
+        while (WaitUntilReady(socket_.get(), kLookForHolderEvery) == Waited::kTimedOut) {
+            LockHolder holder = FolderLockHolder();
+            if (holder.pid == std::to_string(pid_)) holder = {};
+            notice.Now(holder.pid.empty() ? WaitingFor::kOwnLookup : WaitingFor::kOtherRun, holder.user);
+            if (!holder.pid.empty()) last = holder;
+            switch (turn.Saw(holder.pid, TurnWait::Clock::now())) {
+                case TurnWait::Verdict::kWait:
+                    break;
+                case TurnWait::Verdict::kHeldTooLong:
+                    ThrowLockHeld(FibuDir(), holder.Described(), "");
+                case TurnWait::Verdict::kQueueTooLong:
+                    ThrowLockHeld(FibuDir(), last.Described(), "", true);
+                case TurnWait::Verdict::kNobodyHolds:
+                    ThrowHelperNotAnswering(KEIL_EXCHANGE_HELPER, pid_);
+            }
+        }
+        waiting_ = false;
+    }
+
+    UniqueFd socket_;
+    pid_t pid_ = 0;
+    bool waiting_ = false;
+};
+
+std::unique_ptr<Helper>& TheHelper() {
+    static std::unique_ptr<Helper> helper;
+    return helper;
+}
+
+// Asks this process's helper, started on the first request. A helper that
+// died since (ended by another program, or by a limit of the system's) is
+// started again once for a make; a removal goes only to the helper that
+// made the files, and one that died meanwhile ended during the run. A
+// helper that waited too long for the lock is ended.
+protocol::Replies AskHelper(char act, UniqueFd (&received)[2], std::chrono::milliseconds patience) {
+    std::unique_ptr<Helper>& helper = TheHelper();
+    for (int start = 0; start < 2; ++start) {
+        if (!helper) helper = std::make_unique<Helper>();
+        try {
+            if (const std::optional<protocol::Replies> replies = helper->Ask(act, received, patience)) return *replies;
+        } catch (const Error&) {
+            helper.reset();
+            throw;
+        }
+        helper.reset();
+        if (act != protocol::kMake) ThrowHelperEnded(KEIL_EXCHANGE_HELPER);
+    }
+    ThrowHelperMissing();
+}
+
+// Raises the error of a reply that is not kDone.
+void CheckReply(const protocol::Reply& reply, const std::string& role, const std::string& path) {
+    switch (reply.outcome) {
+        case protocol::kDone:
+            return;
+        case protocol::kNotPlainFile:
+            ThrowNotPlainFile(role, path, OddityOfMode(reply.mode));
+        case protocol::kReplaced:
+            ThrowReplaced(role, path);
+        case protocol::kSystemError:
+            // A helper without the group's right may not write the folder.
+            if (reply.step != protocol::kChecked && (reply.code == EACCES || reply.code == EPERM)) {
+                ThrowHelperMissing();
+            }
+            ThrowFileError(reply.code, role, path,
+                           reply.step == protocol::kCreated   ? "angelegt"
+                           : reply.step == protocol::kChecked ? "geprüft"
+                                                              : "gelöscht");
+        default:
+            ThrowHelperMissing();
+    }
+}
+
+LockHolder FolderLockHolder() {
+    struct stat folder {};
+    if (::stat(FibuDir().c_str(), &folder) != 0) return {};
+    std::ifstream locks("/proc/locks");
+    char device[64];
+    std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(folder.st_dev), minor(folder.st_dev),
+                  static_cast<unsigned long long>(folder.st_ino));
+    for (std::string line; std::getline(locks, line);) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter's
+        // line has "->" after the number.
+        std::istringstream fields(line);
+        std::string number, kind, mode, access, pid, file;
+        fields >> number >> kind >> mode >> access >> pid >> file;
+        if (kind != "FLOCK" || file != device) continue;
+        // The helper that holds it is not dumpable, so its user is read
+        // from its status, not from its folder's owner.
+        std::ifstream status("/proc/" + pid + "/status");
+        std::string uid;
+        for (std::string entry; std::getline(status, entry);) {
+            if (entry.starts_with("Uid:")) uid = std::to_string(std::strtoul(entry.c_str() + 4, nullptr, 10));
+        }
+        if (uid.empty()) return {pid, ""};
+        const passwd* user = ::getpwuid(static_cast<uid_t>(std::stoul(uid)));
+        return {pid, user != nullptr ? user->pw_name : uid};
+    }
+    return {};
+}
+
+}  // namespace
+
+std::string OddityOfMode(std::uint32_t mode) {
+    if (S_ISLNK(mode)) return "eine symbolische Verknüpfung";
+    if (S_ISDIR(mode)) return "ein Ordner";
+    if (S_ISFIFO(mode)) return "eine benannte Pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "ein Gerät";
+    return "eine besondere Datei";
+}
+
+MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath,
+                                    std::chrono::milliseconds patience) {
+    UniqueFd made[2];
+    const protocol::Replies replies = AskHelper(protocol::kMake, made, patience);
+    CheckReply(replies.request, kRequestRole, requestPath);
+    CheckReply(replies.response, kResponseRole, responsePath);
+    if (!made[0].valid() || !made[1].valid()) ThrowHelperMissing();
+    return {std::move(made[0]), std::move(made[1])};
+}
+
+void DropExchangeHelper() { TheHelper().reset(); }
+
+void RemoveExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
+    UniqueFd unexpected[2];
+    // The helper holds the lock: it answers at once.
+    const protocol::Replies replies = AskHelper(protocol::kRemove, unexpected, kLockPatience);
+    CheckReply(replies.request, kRequestRole, requestPath);
+    CheckReply(replies.response, kResponseRole, responsePath);
+}
+
+}  // namespace keil

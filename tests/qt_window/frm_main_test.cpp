@@ -1,0 +1,230 @@
+// The main window on Qt's offscreen platform, with the fake lookup program
+// standing in for the lookup program. The window's title, where the focus
+// starts, which record each button asks for, clicks and keys given through
+// the window system during a lookup, and the error's message box are the
+// end-to-end test's to show.
+
+#include <QApplication>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QStyleOptionButton>
+#include <QtTest>
+
+#include "application.qt.h"
+#include "display_text.h"
+#include "frm_main.qt.h"
+#include "lookup_window.h"
+#include "support.h"
+
+using namespace keil::test;
+
+namespace {
+
+// The window with its controls found by their object names, which also
+// looks at itself while a lookup holds it.
+class ProbeWindow : public frmMain {
+public:
+    QPushButton* const cmdRecord1 = findChild<QPushButton*>("cmdRecord1");
+    QPushButton* const cmdRecord2 = findChild<QPushButton*>("cmdRecord2");
+    QPlainTextEdit* const txtResult = findChild<QPlainTextEdit*>("txtResult");
+    void SetResultText(const std::u16string& text) override {
+        buttonsEnabledDuringRun = cmdRecord1->isEnabled() || cmdRecord2->isEnabled();
+        busyPointerDuringRun = QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor;
+        focusDuringRun = QApplication::focusWidget();
+        frmMain::SetResultText(text);
+    }
+    // The first time the lookup waits: a click on the other button that
+    // reaches the window, a request to close, answered with `answer`, and a
+    // repaint asked for.
+    void WhileWaiting() override {
+        if (waits++ == 0) {
+            cmdRecord1_Click();
+            QTimer::singleShot(100, this, [this] {
+                auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                if (question == nullptr) return;
+                asked = question->text();
+                questionDefault = question->defaultButton()->text();
+                for (QAbstractButton* button : question->buttons()) {
+                    if (button->text() == answer) button->click();
+                }
+            });
+            closedDuringRun = close();
+            update();
+        }
+        frmMain::WhileWaiting();
+    }
+    // The words of the wait, and those that the notice showed anew for a
+    // screen reader.
+    void ShowWaitNotice(const std::string& text, bool speak) override {
+        frmMain::ShowWaitNotice(text, speak);
+        const auto* notice = findChild<QLabel*>("notice");
+        notices << txtResult->toPlainText() + (speak && notice->isVisible() ? "|" + notice->accessibleName() : "");
+    }
+    bool event(QEvent* event) override {
+        paintsDuringRun += event->type() == QEvent::Paint && waits > 0 && focusDuringRun == nullptr;
+        return frmMain::event(event);
+    }
+    QString answer = "&Nein";
+    QString asked, questionDefault;
+    QStringList notices;
+    int waits = 0;
+    int paintsDuringRun = 0;
+    bool closedDuringRun = true;
+    bool buttonsEnabledDuringRun = true;
+    bool busyPointerDuringRun = false;
+    QWidget* focusDuringRun = nullptr;
+};
+
+QString Shown(const std::string& block) { return QString::fromLatin1(block).replace("\r\n", "\n"); }
+
+}  // namespace
+
+class FrmMainTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void startState() {
+        ProbeWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QCOMPARE(window.cmdRecord1->text(), QString("&Erster Datensatz"));
+        QCOMPARE(window.cmdRecord2->text(), QString("&Zweiter Datensatz"));
+        for (QPushButton* button : {window.cmdRecord1, window.cmdRecord2}) {
+            QVERIFY(button->isEnabled() && !button->isDefault() && !button->autoDefault());
+        }
+        QVERIFY(window.txtResult->toPlainText().isEmpty() && !window.txtResult->isReadOnly());
+        // Qt's own words are German, though ctest gives this test the
+        // session language C.
+        QVERIFY(InstallQtTranslations());
+        const std::unique_ptr<QMenu> menu(window.txtResult->createStandardContextMenu());
+        QCOMPARE(menu->actions().at(0)->text(), QString("&Rückgängig\tStrg+Z"));
+        QCOMPARE(window.txtResult->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+        // Columns line up: narrow and wide letters take the same width.
+        const QFontMetrics metrics(window.txtResult->font());
+        QCOMPARE(metrics.horizontalAdvance('i'), metrics.horizontalAdvance('W'));
+        // A block taller than the box shows a vertical scroll bar, and only
+        // then; long lines wrap instead of scrolling sideways.
+        const struct {
+            std::u16string block;
+            bool scrolls;
+        } blocks[] = {{u"kurz\r\n", false}, {std::u16string(40 * 8, u'x') + u"\r\n", true}, {u"kurz\r\n", false}};
+        for (const auto& [block, scrolls] : blocks) {
+            window.SetResultText(block);
+            QApplication::processEvents();
+            QCOMPARE(window.txtResult->verticalScrollBar()->isVisible(), scrolls);
+            QVERIFY(!window.txtResult->horizontalScrollBar()->isVisible());
+        }
+    }
+
+    // The twips layout in the screen's pixels, and captions that fit their
+    // buttons within the style's margins; ctest runs it at 96, 120, 144 and
+    // 192 dots per inch.
+    void layoutFitsAtThisDpi() {
+        struct Layout {
+            int dpi;
+            QSize client;
+            QRect record1, record2, result;
+        };
+        const Layout layouts[] = {
+            {96, {345, 194}, {16, 16, 113, 25}, {16, 48, 113, 25}, {136, 16, 201, 169}},
+            {120, {431, 243}, {20, 20, 141, 31}, {20, 60, 141, 31}, {170, 20, 251, 211}},
+            {144, {518, 291}, {24, 24, 170, 38}, {24, 72, 170, 38}, {204, 24, 302, 254}},
+            {192, {690, 388}, {32, 32, 226, 50}, {32, 96, 226, 50}, {272, 32, 402, 338}},
+        };
+        ProbeWindow window;
+        window.show();
+        const auto layout = std::find_if(std::begin(layouts), std::end(layouts),
+                                         [&](const Layout& l) { return l.dpi == window.logicalDpiX(); });
+        QVERIFY2(layout != std::end(layouts), qPrintable(QString::number(window.logicalDpiX())));
+        QCOMPARE(window.size(), layout->client);
+        QCOMPARE(window.minimumSize(), layout->client);
+        QCOMPARE(window.cmdRecord1->geometry(), layout->record1);
+        QCOMPARE(window.cmdRecord2->geometry(), layout->record2);
+        QCOMPARE(window.txtResult->geometry(), layout->result);
+        // Made larger, the result box grows by as much; the buttons stay.
+        window.resize(layout->client + QSize(200, 100));
+        QCOMPARE(window.txtResult->geometry(), layout->result.adjusted(0, 0, 200, 100));
+        QCOMPARE(window.cmdRecord2->geometry(), layout->record2);
+        for (QPushButton* button : {window.cmdRecord1, window.cmdRecord2}) {
+            QStyleOptionButton option;
+            option.initFrom(button);
+            option.text = button->text();
+            const QRect contents = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
+            const QSize text = button->fontMetrics().size(Qt::TextShowMnemonic, button->text());
+            const int margins = button->style()->pixelMetric(QStyle::PM_ButtonMargin, &option, button);
+            QVERIFY2(text.width() + margins <= contents.width() && text.height() <= contents.height(),
+                     qPrintable(QStringLiteral("%1: %2x%3 and margins of %4 in %5x%6").arg(button->text()).arg(text.width())
+                                    .arg(text.height()).arg(margins).arg(contents.width()).arg(contents.height())));
+        }
+    }
+
+    // A click looks up its record once and holds the window meanwhile: it
+    // paints, another click does nothing, and a request to close asks
+    // whether to break the lookup off, "Nein" the default; after two
+    // seconds the result box says what it waits for, and the notice shows
+    // the words for a screen reader, once. On "Nein" it goes on. The focus
+    // goes back where it was. Return in the result box breaks the line
+    // instead (the end-to-end test drives the keyboard's ways into a
+    // lookup). The block replaces typed text whole.
+    void clickLooksUpTheRecord() {
+        ProbeWindow window;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClicks(window.txtResult, "getippt");
+        PrepareResponse(SampleScreen("M\xFCller GmbH"), "sleep-ms 3100\n");
+        QTest::mouseClick(window.cmdRecord2, Qt::LeftButton);
+        QVERIFY(window.paintsDuringRun > 0 && !window.closedDuringRun && window.isVisible());
+        QCOMPARE(window.asked, QString::fromUtf8(keil::kBreakOffQuestion));
+        QCOMPARE(window.questionDefault, QString("&Nein"));
+        // (The box's plain text has a blank for the no-break space.) A
+        // loaded machine may add a later second.
+        QVERIFY(window.notices.size() >= 2);
+        QCOMPARE(window.notices.mid(0, 2), QStringList({"Die Suche läuft seit 2 Sekunden.|Die Suche läuft seit 2\u00A0Sekunden.",
+                                                         "Die Suche läuft seit 3 Sekunden."}));
+        QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
+        QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);
+        // No input method works on the window itself.
+        QCOMPARE(window.focusDuringRun, &window);
+        QCOMPARE(QApplication::focusWidget(), window.cmdRecord2);
+        QCOMPARE(QApplication::overrideCursor(), nullptr);
+        QVERIFY(window.cmdRecord1->isEnabled() && window.cmdRecord2->isEnabled());
+
+        window.txtResult->setFocus();
+        QTest::keyClick(window.txtResult, Qt::Key_Return);
+        QCOMPARE(ReadFileBytes(InFolder("fake-runs.txt")), std::string("run\nend\n"));
+        QCOMPARE(window.txtResult->toPlainText(), "\n" + Shown(SampleBlock("M\xFCller GmbH")));
+    }
+
+    // "Ja" to the question breaks the lookup off: its lookup program ends
+    // before it is done, its files stay, and the window goes without an
+    // error box.
+    void breakOffEndsTheLookupAndTheWindow() {
+        ProbeWindow window;
+        window.answer = "&Ja";
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        PrepareResponse(SampleScreen(), "sleep-ms 3000\n");
+        QTest::mouseClick(window.cmdRecord1, Qt::LeftButton);
+        QVERIFY(!window.isVisible());
+        QCOMPARE(ReadFileBytes(InFolder("fake-runs.txt")), std::string("run\n"));
+        QVERIFY(FileExists(keil::RequestFilePath()) && FileExists(keil::ResponseFilePath()));
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+    }
+
+    // A block with a line of 10 MB: the box gets its beginning and a note
+    // of the rest, which it lays out at once.
+    void longLineIsCut() {
+        ProbeWindow window;
+        window.SetResultText(std::u16string(10'000'000, u'x') + u"\r\n");
+        const QString shown = window.txtResult->toPlainText();
+        QVERIFY(shown.startsWith(QString(keil::kMostShownCharacters, 'x') + "\n[… "));
+        QVERIFY(static_cast<std::size_t>(shown.size()) < keil::kMostShownCharacters + 100);
+    }
+};
+
+QTEST_MAIN(FrmMainTest)
+#include "frm_main_test.moc"

@@ -1,0 +1,131 @@
+// What only a POSIX system can show: a file whose size promises more than
+// it holds or more than the run reads, the process that holds the folder
+// lock, and a helper that died or stopped.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <pwd.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <fstream>
+
+#include "error.h"
+#include "exchange_file.posix.h"
+#include "helper_client.posix.h"
+#include "responsive_wait.h"
+#include "support.h"
+#include "unique_fd.posix.h"
+
+namespace keil::test {
+namespace {
+
+TEST(Files, ResponseShorterThanItsSizeOrLargerThanReadIsAnError) {
+    // sysfs gives every attribute the size of a page, however short it is.
+    const UniqueFd fd(::open("/sys/devices/system/cpu/online", O_RDONLY | O_CLOEXEC));
+    ASSERT_TRUE(fd.valid());
+    EXPECT_EQ(Catch([&] { ReadWholeResponse(fd.get(), "online"); }).number, kErrResponseChanged);
+    // A response of 2 GiB, which the lookup program itself cannot write.
+    PrepareFolder();
+    const UniqueFd large(::open(InFolder("large.bin").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600));
+    ASSERT_EQ(::ftruncate(large.get(), off_t{1} << 31), 0);
+    EXPECT_EQ(Catch([&] { ReadWholeResponse(large.get(), "large.bin"); }).number, kErrResponseTooLarge);
+}
+
+// A lock held on another open file of the folder, by this very process: the
+// run's helper waits for it, the run ends with the error that names the
+// holder and ends its helper, and once the lock is free a run takes it. The
+// window that waits meanwhile keeps responding, and after two seconds it
+// says whose run holds the folder.
+TEST(Lock, HeldTooLongIsNamed) {
+    PrepareResponse(SampleScreen());
+    UniqueFd held(::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.get(), LOCK_EX), 0);
+    RecordingWindow waiting;
+    const Raised raised = Catch([&] {
+        const WaitingWindow registered(waiting);
+        MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(2300));
+    });
+    EXPECT_EQ(raised.number, kErrLockHeld);
+    const std::string user = ::getpwuid(::geteuid())->pw_name;
+    const std::string holder = "(Prozess " + std::to_string(::getpid()) + " des Benutzers „" + user + "“).";
+    EXPECT_NE(raised.text.find(holder), std::string::npos) << raised.text;
+    EXPECT_GT(waiting.waits, 1);
+    EXPECT_EQ(waiting.notices, std::vector<std::string>{"Eine andere Suche (Benutzer „" + user +
+                                                        "“) ist gerade an der Reihe; der Keilbrecher wartet seit "
+                                                        "2\u00A0Sekunden. (spoken)"});
+    EXPECT_TRUE(NoChildLeft());
+    held.reset();
+    RecordingWindow window;
+    cmdRecord1_Click(window);
+    EXPECT_EQ(window.shown, Widen(SampleBlock()));
+}
+
+// This process's helper.
+pid_t HelperPid() {
+    std::ifstream children("/proc/self/task/" + std::to_string(::getpid()) + "/children");
+    int pid = 0;
+    children >> pid;
+    return pid;
+}
+
+// Killed during a run, after its block was made, the helper is not taken
+// for missing, nor for not set up; stopped while idle, it is not taken for
+// another clerk's lookup. The next lookup works.
+TEST(Helper, EndedDuringARunOrStoppedIsNamedAsSuch) {
+    class KillingWindow : public RecordingWindow {
+    public:
+        void WhileWaiting() override {
+            if (waits++ == 0) ::kill(HelperPid(), SIGKILL);
+        }
+    };
+    PrepareResponse(SampleScreen(), "sleep-ms 300\n");
+    KillingWindow killing;
+    const Raised ended = Catch([&] {
+        const WaitingWindow registered(killing);
+        cmdRecord1_Click(killing);
+    });
+    EXPECT_EQ(ended.number, kErrHelperFailed);
+    EXPECT_NE(ended.text.find("hat während der Suche unerwartet geendet"), std::string::npos) << ended.text;
+    EXPECT_EQ(killing.shown, Widen(SampleBlock()));
+
+    PrepareResponse(SampleScreen());
+    RecordingWindow first;
+    cmdRecord1_Click(first);
+    const pid_t idle = HelperPid();
+    ASSERT_EQ(::kill(idle, SIGSTOP), 0);
+    const Raised stopped = Catch([] { MakeExchangeFiles(RequestFilePath(), ResponseFilePath(), std::chrono::milliseconds(200)); });
+    EXPECT_EQ(stopped.number, kErrHelperFailed);
+    EXPECT_NE(stopped.text.find("(Prozess " + std::to_string(idle) + ") antwortet nicht"), std::string::npos)
+        << stopped.text;
+    RecordingWindow after;
+    cmdRecord2_Click(after);
+    EXPECT_EQ(after.shown, Widen(SampleBlock()));
+}
+
+// A helper that may open no more files reports the creation as the act
+// that failed. Killed between two lookups, the helper is started again for
+// the next.
+TEST(Helper, FailedCreationIsNamedAndADeadHelperStartedAgain) {
+    PrepareResponse(SampleScreen());
+    RecordingWindow first;
+    cmdRecord1_Click(first);
+    const pid_t pid = HelperPid();
+    ASSERT_GT(pid, 0);
+    // Its standard descriptors, the folder and its lock: none left for in.txt.
+    const rlimit few{5, 5};
+    ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &few, nullptr), 0);
+    const Raised raised = Catch([] { MakeExchangeFiles(RequestFilePath(), ResponseFilePath()); });
+    EXPECT_EQ(raised.number, EMFILE);
+    EXPECT_NE(raised.text.find("kann nicht angelegt werden"), std::string::npos) << raised.text;
+    ASSERT_EQ(::kill(pid, SIGKILL), 0);
+    RecordingWindow second;
+    cmdRecord2_Click(second);
+    EXPECT_EQ(second.shown, Widen(SampleBlock()));
+    EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r2");
+}
+
+}  // namespace
+}  // namespace keil::test

@@ -1,0 +1,193 @@
+#pragma once
+
+// Shared pieces of the lookup tests: the lookup folder and files in it, a
+// window that records the operations, and the facts of each platform.
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "error.h"
+#include "fixed_paths.h"
+#include "lookup_run.h"
+
+namespace keil::test {
+
+inline std::string InFolder(const std::string& name) { return FibuDir() + name; }
+
+inline std::string ReadFileBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+inline void WriteFileBytes(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+inline bool FileExists(const std::string& path) {
+    std::error_code ignored;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ignored));
+}
+
+// Removes the lookup folder and all in it, entries that the platform
+// cannot open included.
+void RemoveFolder();
+
+// A file beside the lookup folder, which no lookup may touch.
+inline std::string OutsideFile() {
+    return (std::filesystem::path(FibuDir()).parent_path().parent_path() / "outside.txt").string();
+}
+
+// The lookup folder of this build, emptied, with `program` (by default the
+// fake lookup program) placed as Lief-adr.exe and `mode` as its
+// instructions.
+inline void PrepareFolder(const std::string& mode = "", const std::string& program = KEIL_FAKE_LOOKUP) {
+    RemoveFolder();
+    std::filesystem::create_directories(FibuDir());
+    std::filesystem::copy_file(program, InFolder("Lief-adr.exe"));
+    WriteFileBytes(InFolder("fake-mode.txt"), mode);
+}
+
+// The same, with the fake lookup program set to write `response`.
+inline void PrepareResponse(const std::string& response, const std::string& moreMode = "") {
+    PrepareFolder("respond answer.bin\n" + moreMode);
+    WriteFileBytes(InFolder("answer.bin"), response);
+}
+
+// The bytes of `s` widened one to one into 16-bit characters.
+inline std::u16string Widen(const std::string& s) {
+    std::u16string wide;
+    for (const char c : s) wide += static_cast<unsigned char>(c);
+    return wide;
+}
+
+// A response laid out as the lookup program lays it out: twelve lines ended
+// by CR LF, the third "Firma", three blanks and `name`. Its block is `name`
+// CR LF and the lines "Zeile 4" to "Zeile 10", each with CR LF.
+inline std::string SampleBlock(const std::string& name = "Muster GmbH") {
+    std::string block = name + "\r\n";
+    for (int i = 4; i <= 10; ++i) block += "Zeile " + std::to_string(i) + "\r\n";
+    return block;
+}
+inline std::string SampleScreen(const std::string& name = "Muster GmbH") {
+    return "Kopf 1\r\nKopf 2\r\nFirma   " + SampleBlock(name) + "Zeile 11\r\nZeile 12\r\n";
+}
+
+// The number and text of the error that `action` raised; 0 and "" when it
+// raised none.
+struct Raised {
+    std::int32_t number = 0;
+    std::string text;
+};
+template <class Action>
+Raised Catch(Action&& action) {
+    try {
+        action();
+    } catch (const Error& e) {
+        return {e.number(), e.text()};
+    }
+    return {};
+}
+
+// Platform facts: which platform this is; the system's error numbers of a
+// missing file, a missing folder, a program file that holds no program and
+// a full disk;
+// the ways it waits for a process.
+enum Platform { kBothPlatforms, kPosixOnly, kWindowsOnly };
+extern const Platform kThisPlatform;
+extern const std::int32_t kErrNoFile, kErrNoFolder, kErrNotAProgram, kErrDiskFull;
+// System error numbers that a clerk may meet, each with its kind; one with
+// a message that has an insert on Windows ("%1"), and one of the kind
+// kOther on every platform.
+using SystemFaultCase = std::pair<std::int32_t, SystemFault>;
+extern const std::vector<SystemFaultCase> kSystemFaults;
+struct Wait {
+    const char* name;
+    std::int32_t (*wait)(std::int32_t processId);
+};
+extern const std::vector<Wait> kWaits;
+
+// Whether a table row marked for `only` runs on this platform.
+inline bool OnThisPlatform(Platform only) { return only == kBothPlatforms || only == kThisPlatform; }
+
+// Open descriptors or handles of this process.
+int CountOpenHandles();
+// True when this process has no child at all, ended or running.
+bool NoChildLeft();
+// Returns once the ID of an ended and waited-for process names none.
+void WaitUntilGone(std::int32_t processId);
+// Gives this process what a careless launcher would pass on to the lookup
+// program (on POSIX an inheritable descriptor, an ignored and a blocked
+// signal, and no standard input), and returns what the fake lookup program
+// then reports of its start when the launcher passed none of it on.
+std::string GiveThisProcessInheritables();
+// Interrupts this process by a signal every few milliseconds from now on,
+// or no more, where the platform has signals.
+void InterruptThisProcessOften(bool on);
+// Makes a named pipe at `path`, where the platform has them in its file
+// system.
+void MakeNamedPipe(const std::string& path);
+// Makes an entry at `path` that shows in its folder but cannot be opened,
+// where the platform has such entries and cares (Windows under Wine).
+void MakeUnopenableEntry(const std::string& path);
+// Makes the file at `path` readable by all and, where this process may give
+// it away (root on POSIX), another user's.
+void GiveToAnotherUser(const std::string& path);
+// Lets everybody write the file or folder at `path`: its mode's write bit
+// for others (under Wine that shows as Everyone's right to write).
+void LetEveryoneWrite(const std::string& path);
+
+// Whether another process or thread could take the lookup folder's lock
+// now (POSIX: flock on the folder; Windows: its mutex).
+bool FolderLockIsFree();
+
+// Limits the size of the files that this process and what it starts may
+// write to `bytes`, where the platform has such a limit; 0 gives back the
+// limit it had.
+void LimitFileSize(std::int64_t bytes);
+
+// Whether this process may put the lookup folder on a small disk of its own.
+bool CanMakeSmallDisk();
+// Puts the lookup folder, with the files in it, on a disk of its own with
+// `free` bytes left, for the lifetime of this object (POSIX, as root: a
+// tmpfs mounted over it); nothing for a negative `free`. It refuses a
+// folder that is a mount point already.
+class SmallDisk {
+public:
+    explicit SmallDisk(std::int64_t free);
+    ~SmallDisk();
+    SmallDisk(const SmallDisk&) = delete;
+    SmallDisk& operator=(const SmallDisk&) = delete;
+
+private:
+    bool mounted_ = false;
+};
+
+// The window operations of a run that went to its end, and of a run that an
+// error left early.
+using OperationLog = std::vector<std::string>;
+inline const OperationLog kCompleteRun = {"1:off", "2:off", "text", "1:on", "2:on"};
+inline const OperationLog kFailedRun = {"1:off", "2:off"};
+
+// Records the window operations in the order of the calls.
+class RecordingWindow : public WindowOperations {
+public:
+    void SetRecord1Enabled(bool enabled) override { log.push_back(enabled ? "1:on" : "1:off"); }
+    void SetRecord2Enabled(bool enabled) override { log.push_back(enabled ? "2:on" : "2:off"); }
+    void SetResultText(const std::u16string& text) override {
+        log.push_back("text");
+        shown = text;
+    }
+    void WhileWaiting() override { ++waits; }
+    void ShowWaitNotice(const std::string& text, bool speak) override { notices.push_back(text + (speak ? " (spoken)" : "")); }
+    OperationLog log;
+    std::vector<std::string> notices;
+    int waits = 0;
+    std::u16string shown = u"before";
+};
+
+}  // namespace keil::test

@@ -1,0 +1,97 @@
+#pragma once
+
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+
+#include "lookup_window.h"
+
+// The message box of an error (see ErrorBoxText), the window's caption.
+void ShowErrorBox(HWND owner, const keil::Failure& failure);
+
+// Owns a font and deletes it on destruction.
+struct FontDeleter {
+    void operator()(HFONT font) const noexcept { ::DeleteObject(font); }
+};
+using UniqueFont = std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter>;
+
+// The program's one window as a native Win32 window: two record buttons and
+// the result box. Lookups run on it; their errors end the program here.
+class frmMain : public keil::LookupWindow {
+public:
+    // The controls' IDs. They avoid IDOK (1) and IDCANCEL (2), which the
+    // dialog navigation sends for Return and Escape.
+    static constexpr int kIdRecord1 = 101;
+    static constexpr int kIdRecord2 = 102;
+    static constexpr int kIdResult = 103;
+
+    explicit frmMain(HINSTANCE instance);
+    ~frmMain() override;
+    frmMain(const frmMain&) = delete;
+    frmMain& operator=(const frmMain&) = delete;
+
+    void Show(int showCommand);
+    // Runs the message loop until the window closes; returns the exit status.
+    int RunMessageLoop();
+
+    void SetRecord1Enabled(bool enabled) override;
+    void SetRecord2Enabled(bool enabled) override;
+    void SetResultText(const std::u16string& text) override;
+    // Dispatches the thread's messages but the user's input, which it
+    // drops; a request to close the window (Alt+F4, the close box) still
+    // reaches it, and asks whether to break the lookup off.
+    void WhileWaiting() override;
+    // The words stand in the result box, which the block or an error's
+    // emptying replaces. To be spoken, the result box is a polite live
+    // region named by them, and a screen reader is told that it changed.
+    void ShowWaitNotice(const std::string& text, bool speak) override;
+
+protected:
+    // Holds the window for a lookup: the busy pointer, and the focus kept;
+    // what was clicked or typed meanwhile is dropped at the end.
+    std::unique_ptr<Hold> HoldForLookup() override;
+    // A task dialog with German buttons, or the system's yes/no box where
+    // Common Controls 6 is missing.
+    bool AskWhetherToBreakOff() override;
+    void ShowErrorAndEnd(const keil::Failure& failure) override;
+    void End(int status) override;
+    bool ScreenReaderRuns() override;
+    void MoveFocusToResult() override;
+    // The result box gets its own name back, and a WM_QUIT that came
+    // during the lookup is posted again.
+    void AfterLookup() override;
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // Places the controls by the twips layout at the window's size and
+    // resolution (dpi_): the buttons where they are, the result box filling
+    // the rest.
+    void Place();
+    // Gives the controls fonts made for `dpi`, freeing the fonts they had.
+    void MakeFonts(int dpi);
+    // Shows the result box's vertical scroll bar when, and only when, its
+    // text does not fit.
+    void UpdateScrollBar();
+
+    HWND frm_ = nullptr;
+    HWND cmdRecord1_ = nullptr;
+    HWND cmdRecord2_ = nullptr;
+    HWND txtResult_ = nullptr;
+    UniqueFont buttonFont_;
+    UniqueFont resultFont_;
+    int dpi_ = 96;
+    // The control that had the focus when the window was last deactivated.
+    HWND lastFocus_ = nullptr;
+    // The result box as a live region while a wait is spoken (see
+    // ShowWaitNotice); null where the system offers no annotation.
+    struct LiveNotice;
+    std::unique_ptr<LiveNotice> notice_;
+    // The exit status of a WM_QUIT that came during a lookup.
+    std::optional<int> quitCode_;
+};
