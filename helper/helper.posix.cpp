@@ -194,10 +194,13 @@ private:
     const GroupRight& right_;
 };
 
-// The folder's lock, on a descriptor of its own: -1 while none is held.
+// The folder's lock, on an open file of its own: -1 while none is held.
+// flock belongs to the open file, not the descriptor, so a duplicate of the
+// folder's descriptor would keep the lock until the folder closes too -
+// after the reply, when the library already let another clerk's run wait.
 int TakeLock(const Folder& folder) {
     if (folder.fd() < 0) return -1;
-    const int lock = ::fcntl(folder.fd(), F_DUPFD_CLOEXEC, STDERR_FILENO + 1);
+    const int lock = ::openat(folder.fd(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (lock < 0) Refuse("Die Sperre für den Ordner lässt sich nicht anlegen");
     while (::flock(lock, LOCK_EX) != 0) {
         if (errno != EINTR) Refuse("Der Ordner lässt sich nicht sperren");

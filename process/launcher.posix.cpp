@@ -100,11 +100,10 @@ private:
 };
 
 // Ends the running lookup program's group, then this program as the signal
-// would have.
+// would have: its action is the default again (SA_RESETHAND).
 void EndWithLookup(int signal) {
     const pid_t group = runningGroup.load();
     if (group > 0) ::kill(-group, SIGKILL);
-    ::signal(signal, SIG_DFL);
     ::raise(signal);
 }
 

@@ -40,6 +40,7 @@ struct Scenario {
     const char* tampered = "";       // what the fake's tampering gave
     std::int64_t fileSizeLimit = 0;  // this process's, for the run, or 0
     std::int64_t diskFree = -1;      // the folder on a disk with this much free
+    bool asRoot = false;             // needs root (POSIX), as a small disk does
 };
 
 // The first 30 lines of a 110-line screen: enough line feeds for a block.
@@ -186,6 +187,15 @@ const Scenario kScenarios[] = {
      .named = "„c:\\fibu\\planted.dll“ im Ordner des Suchprogramms gehört weder der IT-Betreuung noch Ihnen, "
               "sondern dem Konto „NT AUTHORITY\\ANONYMOUS LOGON“.",
      .only = kWindowsOnly},
+    {.name = "ForeignFileBesideTheProgram",
+     .prepare = [] {
+         WriteFileBytes(InFolder("planted.so"), "x");
+         GiveToAnotherUser(InFolder("planted.so"));
+     },
+     .error = kErrForeignEntry, .shown = kNothing, .started = false,
+     .named = "planted.so“ im Ordner des Suchprogramms gehört weder der IT-Betreuung noch Ihnen, sondern dem Benutzer "
+              "„nobody“.",
+     .only = kPosixOnly, .asRoot = true},
     {.name = "ForeignFileBelow", .prepare = [] { PlantInFolder("sub\\planted.dll"); }, .error = kErrForeignEntry,
      .shown = kNothing, .started = false, .named = "sub\\planted.dll“", .only = kWindowsOnly},
     // The lookup program, the folder itself, a file with a second link and a
@@ -246,7 +256,7 @@ TEST_P(Run, Scenario) {
     PrepareResponse(s.response, std::string(s.mode) + "\n");
     WriteFileBytes(OutsideFile(), "keep");
     if (s.prepare) s.prepare();
-    if (s.diskFree >= 0 && !CanMakeSmallDisk()) GTEST_SKIP() << "a small disk for the lookup folder needs root";
+    if ((s.asRoot || s.diskFree >= 0) && !RunsAsRoot()) GTEST_SKIP() << "this row needs root";
     const SmallDisk disk(s.diskFree);
     const int handles = CountOpenHandles();
     RecordingWindow window;

@@ -20,11 +20,14 @@ std::string StartReport() {
     for (int fd = 3; fd < 1024; ++fd) {
         if (fcntl(fd, F_GETFD) != -1) report += std::to_string(fd) + " ";
     }
+    struct sigaction hangUp {};
     struct sigaction pipe {};
+    sigaction(SIGHUP, nullptr, &hangUp);
     sigaction(SIGPIPE, nullptr, &pipe);
     sigset_t mask;
     sigprocmask(SIG_BLOCK, nullptr, &mask);
-    report += "\nsigpipe=" + std::string(pipe.sa_handler == SIG_DFL ? "default" : "changed") +
+    report += "\nsighup,sigpipe=" +
+              std::string(hangUp.sa_handler == SIG_DFL && pipe.sa_handler == SIG_DFL ? "default" : "changed") +
               "\nsigusr1=" + (sigismember(&mask, SIGUSR1) ? "blocked" : "open") + "\nexchange=";
     // The mode of each exchange file, and whether this user made it.
     for (const int fd : {0, 1}) {

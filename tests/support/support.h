@@ -150,8 +150,9 @@ bool FolderLockIsFree();
 // limit it had.
 void LimitFileSize(std::int64_t bytes);
 
-// Whether this process may put the lookup folder on a small disk of its own.
-bool CanMakeSmallDisk();
+// Whether this process runs as root (POSIX), as the rows that give files
+// away or make a small disk need.
+bool RunsAsRoot();
 // Puts the lookup folder, with the files in it, on a disk of its own with
 // `free` bytes left, for the lifetime of this object (POSIX, as root: a
 // tmpfs mounted over it); nothing for a negative `free`. It refuses a

@@ -85,6 +85,7 @@ void WaitUntilGone(std::int32_t) {}
 
 std::string GiveThisProcessInheritables() {
     ::signal(SIGPIPE, SIG_IGN);
+    ::signal(SIGHUP, SIG_IGN);  // as nohup starts a program
     sigset_t usr1;
     sigemptyset(&usr1);
     sigaddset(&usr1, SIGUSR1);
@@ -96,7 +97,7 @@ std::string GiveThisProcessInheritables() {
     char ownStderr[4096] = {};
     (void)::readlink("/proc/self/fd/2", ownStderr, sizeof ownStderr - 1);
     return "stderr=" + std::string(ownStderr) +
-           "\nopen_above_2=\nsigpipe=default\nsigusr1=open\nexchange=0600,own 0600,own \n";
+           "\nopen_above_2=\nsighup,sigpipe=default\nsigusr1=open\nexchange=0600,own 0600,own \n";
 }
 
 void InterruptThisProcessOften(bool on) {
@@ -134,7 +135,7 @@ void LimitFileSize(std::int64_t bytes) {
     if (!saved || ::setrlimit(RLIMIT_FSIZE, &limit) != 0) std::abort();
 }
 
-bool CanMakeSmallDisk() { return ::geteuid() == 0; }
+bool RunsAsRoot() { return ::geteuid() == 0; }
 
 SmallDisk::SmallDisk(std::int64_t free) {
     namespace fs = std::filesystem;

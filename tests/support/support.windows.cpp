@@ -76,7 +76,7 @@ void InterruptThisProcessOften(bool) {}
 void LimitFileSize(std::int64_t) {}
 
 // The rows on a small disk are POSIX's.
-bool CanMakeSmallDisk() { return false; }
+bool RunsAsRoot() { return false; }
 SmallDisk::SmallDisk(std::int64_t) {}
 SmallDisk::~SmallDisk() = default;
 
