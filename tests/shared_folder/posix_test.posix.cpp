@@ -75,11 +75,14 @@ pid_t HelperPid() {
 // for missing, nor for not set up; stopped while idle, it is not taken for
 // another clerk's lookup. The next lookup works.
 TEST(Helper, EndedDuringARunOrStoppedIsNamedAsSuch) {
+    // Kills it once the lookup program runs, not while it makes the files:
+    // a slow helper (a sanitizer's build) gives the window a turn then.
     class KillingWindow : public RecordingWindow {
     public:
         void WhileWaiting() override {
-            if (waits++ == 0) ::kill(HelperPid(), SIGKILL);
+            if (!killed && FileExists(InFolder("fake-runs.txt"))) killed = ::kill(HelperPid(), SIGKILL) == 0;
         }
+        bool killed = false;
     };
     PrepareResponse(SampleScreen(), "sleep-ms 300\n");
     KillingWindow killing;
@@ -106,9 +109,8 @@ TEST(Helper, EndedDuringARunOrStoppedIsNamedAsSuch) {
 }
 
 // A helper that may open no more files reports the creation as the act
-// that failed. Killed between two lookups, the helper is started again for
-// the next.
-TEST(Helper, FailedCreationIsNamedAndADeadHelperStartedAgain) {
+// that failed. (A dead helper started again: EndedDuringARunOrStopped.)
+TEST(Helper, FailedCreationIsNamed) {
     PrepareResponse(SampleScreen());
     RecordingWindow first;
     cmdRecord1_Click(first);
@@ -120,11 +122,6 @@ TEST(Helper, FailedCreationIsNamedAndADeadHelperStartedAgain) {
     const Raised raised = Catch([] { MakeExchangeFiles(RequestFilePath(), ResponseFilePath()); });
     EXPECT_EQ(raised.number, EMFILE);
     EXPECT_NE(raised.text.find("kann nicht angelegt werden"), std::string::npos) << raised.text;
-    ASSERT_EQ(::kill(pid, SIGKILL), 0);
-    RecordingWindow second;
-    cmdRecord2_Click(second);
-    EXPECT_EQ(second.shown, Widen(SampleBlock()));
-    EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r2");
 }
 
 }  // namespace
