@@ -105,6 +105,7 @@ wait_exit || status=$?
 if [ "$status" -eq 0 ] && [ "$(grep -c '^end$' "$folder/fake-runs.txt")" -eq 1 ]; then
   pass "\"Ja\" ends the program and its lookup program"
 else
-  fail "after \"Ja\": exit status $status, $(grep -c '^end$' "$folder/fake-runs.txt") lookups ended"
+  fail "after \"Ja\": exit status $status, $(grep -c '^end$' "$folder/fake-runs.txt") lookups ended; the program wrote:
+$(cat "$app_err")"
 fi
 finish

@@ -11,8 +11,11 @@ fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
 pass() { echo "ok: $*"; passes=$((passes + 1)); }
 
 app_pid=
+# What the running program wrote to standard error, for a failure's report.
+app_err=
 stop_window() {
   if [ -n "$app_pid" ]; then kill "$app_pid" 2>/dev/null || true; wait_exit || true; fi
+  if [ -n "$app_err" ]; then rm -f "$app_err"; app_err=; fi
 }
 trap stop_window EXIT
 
@@ -29,10 +32,11 @@ place() {
 # Starts the program and sets `window`. A start that could not connect to
 # the display, and so ended without a window, is tried again.
 start_window() {
-  local err try
-  err=$(mktemp)
+  local try
+  [ -z "$app_err" ] || rm -f "$app_err"
+  app_err=$(mktemp)
   for try in $(seq "$x_tries"); do
-    "${program[@]}" 2> "$err" &
+    "${program[@]}" 2> "$app_err" &
     app_pid=$!
     window=
     for _ in $(seq 300); do
@@ -41,14 +45,13 @@ start_window() {
       kill -0 "$app_pid" 2>/dev/null || break
       sleep 0.1
     done
-    if [ -n "$window" ]; then rm -f "$err"; sleep 1; return 0; fi
+    if [ -n "$window" ]; then sleep 1; return 0; fi
     wait_exit || true
-    x_connect_failed "$err" || break
+    x_connect_failed "$app_err" || break
     echo "the program could not connect to the display (try $try of $x_tries); again" >&2
     sleep "$x_pause"
   done
-  cat "$err" >&2
-  rm -f "$err"
+  cat "$app_err" >&2
   echo "FAIL: the program showed no window"
   exit 1
 }
