@@ -68,9 +68,19 @@ echo "ok: $msi's summary information is German"
 contact=$(grep -xF "ARPCONTACT	maintainers@keilbrecher.example.org" <<<"$properties") ||
   { echo "FAIL: $msi names no contact"; exit 1; }
 echo "ok: $msi names ${contact#*	} as its contact"
+# The set-up script runs once the files are in place, and, being deferred,
+# before InstallFinalize (Microsoft's ICE77; Wine would skip it silently).
+sequence=$(msiinfo export "$msi" InstallExecuteSequence | tr -d '\r')
+at() { awk -F'\t' -v action="$1" '$1 == action { print $3 }' <<<"$sequence"; }
+[ "$(at InstallFiles)" -lt "$(at SetUpFolder)" ] && [ "$(at SetUpFolder)" -lt "$(at InstallFinalize)" ] ||
+  { echo "FAIL: $msi runs the set-up script outside InstallFiles to InstallFinalize"; exit 1; }
+echo "ok: $msi runs the set-up script after InstallFiles and before InstallFinalize"
 
 prefix=$PWD/build/windows/msi-prefix
 cmake/fresh-wine-prefix.sh "$prefix"
+# Wine has no fltmc, which the set-up script runs to see that an
+# administrator runs it: the tests' stand-in answers as Windows does for one.
+cp build/windows/tests/stand_ins/stand_in_tool.exe "$prefix/drive_c/windows/system32/fltmc.exe"
 program_files="$prefix/drive_c/Program Files/Der Keilbrecher"
 # Wine's msiexec puts a shortcut for all users into the installing user's
 # Start menu; Windows puts it into the Start menu of all users.
