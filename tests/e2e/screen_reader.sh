@@ -28,8 +28,14 @@ export SPEECHD_ADDRESS=unix_socket:$work/speechd.sock
 # Ends what the test started, and only that: a developer's own screen
 # reader and window manager run on.
 started=()
+orca_script=
 cleanup() {
   stop_window
+  # Orca first, so that `script`, its parent, reaps it and ends: a next
+  # run's Orca does not start while a process named orca of the same user
+  # is left, a zombie included.
+  pkill -KILL -f -- "orca -u $work/orca" 2> /dev/null || true
+  [ -z "$orca_script" ] || timeout 10 tail --pid="$orca_script" -s 0.2 -f /dev/null || true
   [ "${#started[@]}" -eq 0 ] || kill "${started[@]}" 2> /dev/null || true
   pkill -f -- "$work/speechd.sock" 2> /dev/null || true
 }
@@ -52,6 +58,7 @@ done
 # A terminal as Orca's debug file, which Python then writes line by line.
 # (Orca does not start beside another Orca of the same user.)
 script -q -f -c "exec orca -u '$work/orca' -d braille -d braille-monitor --debug-file=/dev/tty" "$log" > /dev/null &
+orca_script=$!
 started+=($!)
 timeout 60 sh -c "until grep -aq 'Screen reader on' '$log' 2> /dev/null; do sleep 0.2; done" ||
   { fail "Orca did not start"; finish; }
