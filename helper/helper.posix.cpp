@@ -6,7 +6,7 @@
 // clerk's session.
 //
 // It does exactly this, for the lookup library that started it, over the
-// socket at its standard input (see exchange_protocol.posix.h), to in.txt
+// socket at its standard input (see protocol.posix.h), to in.txt
 // and then out.txt:
 // - make: a leftover plain file at the name is removed (whatever its owner
 //   or link count); anything else there is reported and stays; the file is
