@@ -34,8 +34,7 @@ endif()
 list(TRANSFORM KEIL_LOOKUP_SOURCES PREPEND "${CMAKE_SOURCE_DIR}/")
 
 # The lookup library `name` for the lookup folder `folder` and, on Linux,
-# the helper at `helper`: both fixed when it is built. A further
-# argument gives a test build a lock patience of that many milliseconds.
+# the helper at `helper`: both fixed when it is built.
 function(keil_lookup_library name folder helper)
   set(FIBU_DIR "${folder}")
   set(KEIL_EXCHANGE_HELPER "${helper}")
@@ -46,9 +45,6 @@ function(keil_lookup_library name folder helper)
     PUBLIC "${CMAKE_SOURCE_DIR}/run" "${CMAKE_SOURCE_DIR}/folder_check" "${CMAKE_SOURCE_DIR}/shared_folder"
     PRIVATE "${_generated}" "${CMAKE_SOURCE_DIR}/helper")
   target_link_libraries(${name} PUBLIC process)
-  if(ARGC GREATER 3)
-    target_compile_definitions(${name} PUBLIC KEIL_LOCK_PATIENCE_MS=${ARGV3})
-  endif()
   keil_warnings(${name})
   if(WIN32)
     # The security descriptors of the folder lock and the folder's entries.

@@ -19,7 +19,9 @@
 // without limit, and holds it until the remove, a make that fails, or the
 // end of the connection: so one run at a time uses the exchange files,
 // and a clerk's own helper waits its turn like everybody's. The library
-// bounds its wait for the answer and ends this helper when it gives up.
+// ends this helper when it stops waiting for the answer (its clerk broke
+// the lookup off, or this helper did not answer while nobody held the
+// lock).
 // It trusts nothing of its caller: no arguments, an empty environment, no
 // locale, its own umask, only the folder fixed at build time, every
 // message checked. It holds the group's right only for the moment of each

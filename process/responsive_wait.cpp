@@ -16,35 +16,45 @@ WaitingWindow::~WaitingWindow() { waitingWindow = previous_; }
 
 WaitingWindowOperations* CurrentWaitingWindow() { return waitingWindow; }
 
-std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds) {
+std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds, bool advise) {
     const std::string since = std::to_string(seconds) + "\u00A0Sekunden.";
     if (what == WaitingFor::kOwnLookup) return "Die Suche läuft seit " + since;
-    return "Eine andere Suche" + (user.empty() ? "" : " (Benutzer " + Quoted(user) + ")") +
-           " ist gerade an der Reihe; der Keilbrecher wartet seit " + since;
+    const std::string words = "Eine andere Suche" + (user.empty() ? "" : " (Benutzer " + Quoted(user) + ")") +
+                              " ist gerade an der Reihe; der Keilbrecher wartet seit " + since;
+    if (!advise) return words;
+    return words + " Schließen Sie das Fenster, um die Suche abzubrechen; dauert es noch länger, melden Sie " +
+           (user.empty() ? "es Ihrer IT-Betreuung." : "Ihrer IT-Betreuung, dass die Suche des Benutzers " +
+                                                         Quoted(user) + " den Ordner belegt.");
 }
 
-WaitNotice::WaitNotice(WaitingFor what, Clock::time_point start) : what_(what), start_(start), previous_(notice) {
+WaitNotice::WaitNotice(WaitingFor what, Clock::time_point start)
+    : what_(what), start_(start), turnSince_(start), previous_(notice) {
     notice = this;
 }
 
 WaitNotice::~WaitNotice() { notice = previous_; }
 
-void WaitNotice::Now(WaitingFor what, const std::string& user) {
+void WaitNotice::Now(WaitingFor what, const std::string& user, Clock::time_point now) {
     if (what == what_ && user == user_) return;
     what_ = what;
     user_ = user;
+    turnSince_ = now;
     turnChanged_ = true;
+    advised_ = false;
 }
 
 std::optional<WaitNotice::Words> WaitNotice::Due(Clock::time_point now) {
     const auto waited = now - start_;
     const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
-    if (waited < kSayAfter || (seconds == shownSeconds_ && !turnChanged_)) return std::nullopt;
-    const bool speak = !spokenAt_ || turnChanged_ || now - *spokenAt_ >= kSpeakEvery;
+    const bool advise = what_ == WaitingFor::kOtherRun && now - turnSince_ >= kAdviseAfter;
+    const bool newAdvice = advise && !advised_;
+    if (waited < kSayAfter || (seconds == shownSeconds_ && !turnChanged_ && !newAdvice)) return std::nullopt;
+    const bool speak = !spokenAt_ || turnChanged_ || newAdvice || now - *spokenAt_ >= kSpeakEvery;
     shownSeconds_ = seconds;
     turnChanged_ = false;
+    advised_ = advise;
     if (speak) spokenAt_ = now;
-    return Words{WaitNoticeText(what_, user_, seconds), speak};
+    return Words{WaitNoticeText(what_, user_, seconds, advise), speak};
 }
 
 void WaitNotice::TellWindow() {

@@ -53,20 +53,24 @@ WaitingWindowOperations* CurrentWaitingWindow();
 // helper), or another run that holds the lookup folder.
 enum class WaitingFor { kOwnLookup, kOtherRun };
 
-// How long a run waits before its window says what it waits for, and how
-// often a screen reader speaks it again.
+// How long a run waits before its window says what it waits for, how
+// often a screen reader speaks it again, and how long one other run may
+// hold the folder before the words say what the clerk can do.
 inline constexpr std::chrono::seconds kSayAfter{2};
 inline constexpr std::chrono::seconds kSpeakEvery{15};
+inline constexpr std::chrono::seconds kAdviseAfter{60};
 
 // The words of a wait of `seconds` for `what`; `user` names the user whose
-// run holds the folder, where the system tells ("" where it does not).
-std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds);
+// run holds the folder, where the system tells ("" where it does not);
+// `advise` adds what the clerk can do about a holder that takes long.
+std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds, bool advise = false);
 
 // Marks, for its lifetime, what the waits of the run on this thread wait
 // for. Once the run has waited kSayAfter for it, the waiting window shows
-// the words of WaitNoticeText, their seconds counting on; a screen reader
-// speaks them when they first show, when another run's turn comes, and
-// every kSpeakEvery.
+// the words of WaitNoticeText, their seconds counting on; once one other
+// run has held the folder for kAdviseAfter, they say what the clerk can
+// do. A screen reader speaks them when they first show, when another
+// run's turn comes, when the advice comes, and every kSpeakEvery.
 class WaitNotice {
 public:
     using Clock = std::chrono::steady_clock;
@@ -75,9 +79,9 @@ public:
     WaitNotice(const WaitNotice&) = delete;
     WaitNotice& operator=(const WaitNotice&) = delete;
 
-    // What it waits for now, and whose run holds the folder while that is
-    // another run ("" where the system does not tell).
-    void Now(WaitingFor what, const std::string& user = "");
+    // What it waits for at `now`, and whose run holds the folder while
+    // that is another run ("" where the system does not tell).
+    void Now(WaitingFor what, const std::string& user = "", Clock::time_point now = Clock::now());
 
     // The words due at `now`, when they changed, and whether they are to be
     // spoken; nothing when nothing changed.
@@ -96,7 +100,9 @@ private:
     WaitingFor what_;
     Clock::time_point start_;
     std::string user_;
+    Clock::time_point turnSince_;
     bool turnChanged_ = false;
+    bool advised_ = false;
     long long shownSeconds_ = -1;
     std::optional<Clock::time_point> spokenAt_;
     WaitNotice* previous_;

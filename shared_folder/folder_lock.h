@@ -3,35 +3,26 @@
 #include <chrono>
 #include <string>
 
-
 namespace keil {
 
-// How long a run waits for the lock while one and the same other run holds
-// it. Another clerk's lookup program that hangs, or a program that takes
-// the lock to stop the others, keeps nobody waiting longer. Runs that come
-// and go keep a run waiting for its turn, at most ten times as long in all.
-// (KEIL_LOCK_PATIENCE_MS: a test build's shorter patience.)
-#ifndef KEIL_LOCK_PATIENCE_MS
-#define KEIL_LOCK_PATIENCE_MS 60000
-#endif
-inline constexpr std::chrono::milliseconds kLockPatience{KEIL_LOCK_PATIENCE_MS};
-inline constexpr int kQueueTimesPatience = 10;
+// A run waits for the lock as long as other runs hold it: lookups have no
+// time limit, the window says whose turn it is and can always be closed,
+// and the queue goes on by itself once the holder lets go.
 // How often a waiting run looks who holds the lock.
 inline constexpr std::chrono::milliseconds kLookForHolderEvery{250};
 
-// A run's patience with the holders of the lock that it waits for, told
-// each holder as it sees them: an identity that changes from one holder to
-// the next, "" when no other run holds it.
-class TurnWait {
+// Watches a wait for the lock, told each holder as it is seen: an identity
+// that changes from one holder to the next, "" when no other run holds it.
+// A run's own helper that has not answered while no other run held the
+// lock for kNobodyGrace is stopped or hangs.
+class HolderWatch {
 public:
     using Clock = std::chrono::steady_clock;
     enum class Verdict {
         kWait,
-        kHeldTooLong,   // one other run has held it for `patience`
-        kQueueTooLong,  // other runs held it, one after the other, for ten times that
-        kNobodyHolds,   // no other run held it for a while, and still no turn
+        kNobodyHolds,  // no other run held it for kNobodyGrace, and still no turn
     };
-    TurnWait(std::chrono::milliseconds patience, Clock::time_point start);
+    explicit HolderWatch(Clock::time_point start);
     Verdict Saw(const std::string& holder, Clock::time_point now);
 
     // How long no other run may seem to hold the lock before kNobodyHolds:
@@ -39,8 +30,6 @@ public:
     static constexpr std::chrono::seconds kNobodyGrace{5};
 
 private:
-    std::chrono::milliseconds patience_;
-    Clock::time_point start_;
     std::string holder_;
     Clock::time_point since_;
 };

@@ -1,4 +1,3 @@
-#include <climits>
 #include <memory>
 
 #include "error.h"
@@ -55,61 +54,25 @@ UniqueHandle Made(HANDLE made, const std::string& folder, const std::wstring& na
                                 " kann nicht angelegt werden");
 }
 
-// The number of the turn: the count of the semaphore `turn`, read by
-// raising and lowering it again; "" when it cannot be read.
-std::string TurnNumber(HANDLE turn) {
-    LONG count = 0;
-    if (!::ReleaseSemaphore(turn, 1, &count)) return "";
-    ::WaitForSingleObject(turn, 0);
-    return std::to_string(count);
-}
-
 }  // namespace
 
 std::wstring FolderLockName(const std::string& folder) {
     return L"Global\\Keilbrecher lookup folder " + NamedPath(folder);
 }
 
-std::wstring FolderTurnName(const std::string& folder) {
-    return L"Global\\Keilbrecher lookup turn " + NamedPath(folder);
-}
-
-// A named mutex, and beside it a named semaphore whose count each run
-// raises by one when it has taken the mutex: a mutex does not tell who
-// holds it, and the count tells one holder from the next. Both in the
-// Global namespace, where every user of the machine may use them.
-FolderLock::FolderLock(const std::string& folder, std::chrono::milliseconds patience) {
+// A named mutex in the Global namespace, where every user of the machine
+// may use it. A mutex does not tell who holds it, nor one holder from the
+// next: the wait says only that another run has its turn.
+FolderLock::FolderLock(const std::string& folder) {
     EveryoneMay waitAndRelease(L"D:(A;;0x00100001;;;WD)");  // SYNCHRONIZE | MUTEX_MODIFY_STATE
     const std::wstring lockName = FolderLockName(folder);
     UniqueHandle mutex = Made(::CreateMutexExW(waitAndRelease.get(), lockName.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE),
                               folder, lockName);
-    EveryoneMay countAndRead(L"D:(A;;0x00100002;;;WD)");  // SYNCHRONIZE | SEMAPHORE_MODIFY_STATE
-    const std::wstring turnName = FolderTurnName(folder);
-    const UniqueHandle turn = Made(::CreateSemaphoreExW(countAndRead.get(), 0, LONG_MAX, turnName.c_str(), 0,
-                                                        SYNCHRONIZE | SEMAPHORE_MODIFY_STATE),
-                                   folder, turnName);
     // An abandoned mutex was held by a copy that died: it is ours now.
-    TurnWait wait(patience, TurnWait::Clock::now());
     const WaitNotice notice(WaitingFor::kOtherRun);
-    for (;;) {
-        const Waited waited = WaitUntilReady(mutex.get(), kLookForHolderEvery);
-        if (waited == Waited::kReady) break;
-        if (waited != Waited::kTimedOut) {
-            ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
-        }
-        // A count that cannot be read is the same holder throughout.
-        const std::string number = TurnNumber(turn.get());
-        switch (wait.Saw("Zug " + number, TurnWait::Clock::now())) {
-            case TurnWait::Verdict::kWait:
-            case TurnWait::Verdict::kNobodyHolds:
-                break;
-            case TurnWait::Verdict::kHeldTooLong:
-                ThrowLockHeld(folder, "", Utf8FromWide(lockName));
-            case TurnWait::Verdict::kQueueTooLong:
-                ThrowLockHeld(folder, "", Utf8FromWide(lockName), true);
-        }
+    if (WaitUntilReady(mutex.get(), kNoLimit) != Waited::kReady) {
+        ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
     }
-    ::ReleaseSemaphore(turn.get(), 1, nullptr);
     mutex_ = std::move(mutex);
 }
 

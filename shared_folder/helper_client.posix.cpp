@@ -83,15 +83,14 @@ public:
 
     // Sends the request `act` and returns the replies, with the
     // descriptors that came with them, in order; nothing when the helper
-    // is gone. An answer that takes longer than `patience` (the helper
-    // waits for another run's lock) raises kErrLockHeld; a helper that
-    // answers out of turn raises the helper's error.
-    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2], std::chrono::milliseconds patience) {
+    // is gone. A helper that answers out of turn raises the helper's
+    // error.
+    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2]) {
         ssize_t sent;
         while ((sent = ::send(socket_.get(), &act, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
         }
         if (sent != 1) return std::nullopt;
-        WaitForAnswer(patience);
+        WaitForAnswer();
         protocol::Replies replies{};
         iovec part{&replies, sizeof replies};
         alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
@@ -124,30 +123,21 @@ public:
 
 private:
     // Waits for the helper's answer while it waits for the folder's lock
-    // (a make) or holds it (a removal), looking every kLookForHolderEvery who holds
-    // the lock: one other run may hold it for `patience`, runs one after
-    // the other ten times that; when no other run holds it, this helper
-    // itself must answer within TurnWait::kNobodyGrace. A failed wait goes
-    // on to recvmsg, which tells what is wrong.
-    void WaitForAnswer(std::chrono::milliseconds patience) {
+    // (a make) or holds it (a removal), as long as other runs hold the
+    // lock, looking every kLookForHolderEvery who holds it; when no other
+    // run holds it, this helper itself must answer within
+    // HolderWatch::kNobodyGrace. A failed wait goes on to recvmsg, which
+    // tells what is wrong.
+    void WaitForAnswer() {
         waiting_ = true;
-        TurnWait turn(patience, TurnWait::Clock::now());
+        HolderWatch watch(HolderWatch::Clock::now());
         WaitNotice notice(WaitingFor::kOwnLookup);
-        LockHolder last;
         while (WaitUntilReady(socket_.get(), kLookForHolderEvery) == Waited::kTimedOut) {
             LockHolder holder = FolderLockHolder();
             if (holder.pid == std::to_string(pid_)) holder = {};
             notice.Now(holder.pid.empty() ? WaitingFor::kOwnLookup : WaitingFor::kOtherRun, holder.user);
-            if (!holder.pid.empty()) last = holder;
-            switch (turn.Saw(holder.pid, TurnWait::Clock::now())) {
-                case TurnWait::Verdict::kWait:
-                    break;
-                case TurnWait::Verdict::kHeldTooLong:
-                    ThrowLockHeld(FibuDir(), holder.Described(), "");
-                case TurnWait::Verdict::kQueueTooLong:
-                    ThrowLockHeld(FibuDir(), last.Described(), "", true);
-                case TurnWait::Verdict::kNobodyHolds:
-                    ThrowHelperNotAnswering(KEIL_EXCHANGE_HELPER, pid_);
+            if (watch.Saw(holder.pid, HolderWatch::Clock::now()) == HolderWatch::Verdict::kNobodyHolds) {
+                ThrowHelperNotAnswering(KEIL_EXCHANGE_HELPER, pid_);
             }
         }
         waiting_ = false;
@@ -167,13 +157,13 @@ std::unique_ptr<Helper>& TheHelper() {
 // died since (ended by another program, or by a limit of the system's) is
 // started again once for a make; a removal goes only to the helper that
 // made the files, and one that died meanwhile ended during the run. A
-// helper that waited too long for the lock is ended.
-protocol::Replies AskHelper(char act, UniqueFd (&received)[2], std::chrono::milliseconds patience) {
+// helper that did not answer is ended.
+protocol::Replies AskHelper(char act, UniqueFd (&received)[2]) {
     std::unique_ptr<Helper>& helper = TheHelper();
     for (int start = 0; start < 2; ++start) {
         if (!helper) helper = std::make_unique<Helper>();
         try {
-            if (const std::optional<protocol::Replies> replies = helper->Ask(act, received, patience)) return *replies;
+            if (const std::optional<protocol::Replies> replies = helper->Ask(act, received)) return *replies;
         } catch (const Error&) {
             helper.reset();
             throw;
@@ -245,10 +235,9 @@ std::string OddityOfMode(std::uint32_t mode) {
     return "eine besondere Datei";
 }
 
-MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath,
-                                    std::chrono::milliseconds patience) {
+MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
     UniqueFd made[2];
-    const protocol::Replies replies = AskHelper(protocol::kMake, made, patience);
+    const protocol::Replies replies = AskHelper(protocol::kMake, made);
     CheckReply(replies.request, kRequestRole, requestPath);
     CheckReply(replies.response, kResponseRole, responsePath);
     if (!made[0].valid() || !made[1].valid()) ThrowHelperMissing();
@@ -260,7 +249,7 @@ void DropExchangeHelper() { TheHelper().reset(); }
 void RemoveExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
     UniqueFd unexpected[2];
     // The helper holds the lock: it answers at once.
-    const protocol::Replies replies = AskHelper(protocol::kRemove, unexpected, kLockPatience);
+    const protocol::Replies replies = AskHelper(protocol::kRemove, unexpected);
     CheckReply(replies.request, kRequestRole, requestPath);
     CheckReply(replies.response, kResponseRole, responsePath);
 }

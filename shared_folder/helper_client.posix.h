@@ -26,11 +26,10 @@ struct MadeExchangeFiles {
 // plain file at a name is removed; anything else there raises
 // kErrNotPlainFile and stays, and the response file is not touched when
 // the request file fails. The helper first takes the folder's lock and
-// holds it until the removal, or until DropExchangeHelper; when another
-// run holds it for longer than `patience`, kErrLockHeld names the holder
-// and the helper is ended.
-MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath,
-                                    std::chrono::milliseconds patience = kLockPatience);
+// holds it until the removal, or until DropExchangeHelper; while other
+// runs hold it, the wait goes on. A helper that does not answer while no
+// other run holds it raises kErrHelperFailed and is ended.
+MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath);
 
 // Ends this process's helper, and with it the lock it holds: for a run
 // that ends with an error between the making and the removal.

@@ -145,17 +145,6 @@ void ThrowLockTaken(const std::string& folder, const std::string& name) {
                                    kTellSupport + HandleSearch(name));
 }
 
-void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name, bool queue) {
-    const std::string who = holder.empty() ? "" : queue ? " (zuletzt " + holder + ")" : " (" + holder + ")";
-    const std::string what = queue ? "Andere Suchen belegen den Ordner des Suchprogramms " + Quoted(folder) +
-                                         " seit über zehn Minuten nacheinander" + who +
-                                         ". So lange ist diese Suche nicht an die Reihe gekommen. "
-                                   : "Eine andere Suche hält den Ordner des Suchprogramms " + Quoted(folder) +
-                                         " seit über einer Minute belegt" + who +
-                                         ". Solange sucht niemand sonst auf diesem Rechner. ";
-    throw Error(kErrLockHeld, what + kTellSupport + (name.empty() ? "" : HandleSearch(name)));
-}
-
 void ThrowResponseTooLarge(const std::string& path, long long size) {
     throw Error(kErrResponseTooLarge, "Die " + std::string(kResponseRole) + " " + Quoted(path) + " ist " +
                                           Grouped(size) + "\u00A0Bytes groß. Der Keilbrecher liest keine Antwort "

@@ -36,7 +36,8 @@ enum ErrorNumber : std::int32_t {
     kErrExchangeHelper = 0x20000009,
     kErrForeignEntry = 0x2000000A,
     kErrLockTaken = 0x2000000B,
-    kErrLockHeld = 0x2000000C,
+    // 0x2000000C was the error of a wait for the lock that took too long:
+    // a run now waits as long as other runs hold the lock.
     kErrBrokeOff = 0x2000000D,
     kErrCutShort = 0x2000000E,
     kErrHelperFailed = 0x2000000F,
@@ -73,15 +74,6 @@ inline constexpr const char* kResponseRole = "Antwortdatei";
 // Another program made the name `name` of the lock for the lookup folder
 // `folder` first, as an object that this program may not wait on (Windows).
 [[noreturn]] void ThrowLockTaken(const std::string& folder, const std::string& name);
-
-// One other run has held the lock for the lookup folder `folder` for
-// longer than a run waits for one holder (`queue` false), or other runs
-// held it one after the other for longer than a run waits in all (`queue`
-// true): `holder` names the one that held it last where the system tells
-// ("" where it does not), `name` is the lock's name where a handle search
-// finds it (Windows).
-[[noreturn]] void ThrowLockHeld(const std::string& folder, const std::string& holder, const std::string& name,
-                                bool queue = false);
 
 // The response file at `path` is `size` bytes, 2 GiB or more; or it held
 // fewer bytes than its size promised.
