@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "extract.h"
+#include "run/extract.h"
 
 namespace {
 

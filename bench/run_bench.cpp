@@ -14,18 +14,20 @@
 #include <fstream>
 #include <string>
 
-#include "fixed_paths.h"
-#include "lookup_run.h"
+#include "run/lookup_run.h"
+#include "shared_folder/fixed_paths.h"
 
 extern char** environ;
 
 namespace {
 
-class NullWindow : public keil::WindowOperations {
+// A run without a window: its waits take no turns, and the block is only
+// looked at.
+class NoWindow : public keil::WaitHooks {
 public:
-    void SetRecord1Enabled(bool) override {}
-    void SetRecord2Enabled(bool) override {}
-    void SetResultText(const std::u16string& text) override { benchmark::DoNotOptimize(text.data()); }
+    void Pump() override {}
+    bool Cancelled() override { return false; }
+    void Waiting(keil::WaitingFor, const std::string&) override {}
 };
 
 void PlaceDemo() {
@@ -37,8 +39,10 @@ void PlaceDemo() {
 
 void BM_RunLookup(benchmark::State& state) {
     PlaceDemo();
-    NullWindow window;
-    for (auto _ : state) keil::cmdRecord1_Click(window);
+    NoWindow window;
+    const keil::LookupPlace place = keil::FixedLookupPlace();
+    const keil::ShowBlock show = [](std::span<const std::uint8_t> block) { benchmark::DoNotOptimize(block.data()); };
+    for (auto _ : state) keil::cmdRecord1_Click(place, window, show);
 }
 
 void BM_BareSpawnAndWait(benchmark::State& state) {

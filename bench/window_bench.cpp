@@ -8,16 +8,18 @@
 #include <QApplication>
 #include <string>
 
-#include "frm_main.qt.h"
+#include "qt_window/frm_main.qt.h"
+#include "shared_folder/fixed_paths.h"
 
 namespace {
 
 void BM_ShowBlockWithOneLongLine(benchmark::State& state) {
-    frmMain window;
+    frmMain window(keil::FixedLookupPlace());
     window.show();
-    const std::u16string block = std::u16string(static_cast<std::size_t>(state.range(0)), u'x') + u"\r\n";
+    std::vector<std::uint8_t> block(static_cast<std::size_t>(state.range(0)), 'x');
+    block.insert(block.end(), {'\r', '\n'});
     for (auto _ : state) {
-        window.SetResultText(block);
+        window.ShowResultBlock(block);
         window.repaint();
         QApplication::processEvents();
     }

@@ -18,24 +18,25 @@
 
 #include <unistd.h>
 
-#include "fixed_paths.h"
-#include "launcher.h"
-#include "lookup_run.h"
-#include "wine_keeper.h"
+#include "run/lookup_run.h"
+#include "shared_folder/fixed_paths.h"
+#include "wine_keeper/wine_keeper.h"
 
 namespace {
 
-class NullWindow : public keil::WindowOperations {
+// A run without a window: its waits take no turns.
+class NoWindow : public keil::WaitHooks {
 public:
-    void SetRecord1Enabled(bool) override {}
-    void SetRecord2Enabled(bool) override {}
-    void SetResultText(const std::u16string&) override {}
+    void Pump() override {}
+    bool Cancelled() override { return false; }
+    void Waiting(keil::WaitingFor, const std::string&) override {}
 };
 
 double LookupsMs(int count) {
-    NullWindow window;
+    NoWindow window;
+    const keil::LookupPlace place = keil::FixedLookupPlace();
     const auto start = std::chrono::steady_clock::now();
-    for (int i = 0; i < count; ++i) keil::cmdRecord1_Click(window);
+    for (int i = 0; i < count; ++i) keil::cmdRecord1_Click(place, window, [](std::span<const std::uint8_t>) {});
     const std::chrono::duration<double, std::milli> took = std::chrono::steady_clock::now() - start;
     return took.count() / count;
 }
@@ -69,7 +70,7 @@ void PrintWineMemory(const std::string& prefix) {
 int main(int argc, char** argv) {
     const bool keep = argc > 1 && std::string(argv[1]) == "keep";
     std::optional<keil::WineKeeper> keeper;
-    if (keep) keeper.emplace(keil::SplitCommandLine(keil::JoinCommandLine()).program);
+    if (keep) keeper.emplace(keil::ProgramPath());
     std::this_thread::sleep_for(std::chrono::seconds(2));
     std::printf("first_ms,%.1f\n", LookupsMs(1));
     std::this_thread::sleep_for(std::chrono::seconds(10));

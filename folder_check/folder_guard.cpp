@@ -1,10 +1,9 @@
-#include "folder_guard.h"
+#include "folder_check/folder_guard.h"
 
 #include <algorithm>
 #include <array>
 
-#include "error.h"
-#include "fixed_paths.h"
+#include "system/error.h"
 
 namespace keil {
 namespace {
@@ -44,8 +43,8 @@ bool StartsWithName(std::string_view name, std::string_view prefix) {
     return name.size() >= prefix.size() && SameName(name.substr(0, prefix.size()), prefix);
 }
 
-// The name of `path` in the lookup folder.
-std::string InFolderName(const std::string& path) { return path.substr(FibuDir().size()); }
+// The names of the run's exchange files in the lookup folder.
+constexpr std::array<std::string_view, 2> kExchangeNames = {"in.txt", "out.txt"};
 
 bool AllDigits(std::string_view s) {
     return !s.empty() && std::ranges::all_of(s, [](char c) { return c >= '0' && c <= '9'; });
@@ -68,7 +67,7 @@ bool IsDeletionRename(std::string_view name, std::string_view exchangeName) {
 }
 
 bool IsRunsOwnFile(std::string_view name) {
-    for (const std::string& exchange : {InFolderName(RequestFilePath()), InFolderName(ResponseFilePath())}) {
+    for (const std::string_view exchange : kExchangeNames) {
         if (SameName(name, exchange) || IsDeletionRename(name, exchange)) return true;
     }
     return false;
@@ -78,10 +77,19 @@ bool Trusted(std::string_view account, const TrustedAccounts& trusted) {
     return !account.empty() && std::ranges::find(trusted, account) != trusted.end();
 }
 
-constexpr const char* kReport = " Melden Sie den Fehler Ihrer IT-Betreuung.";
 
 std::string Whose(const std::string& owner) {
     return owner.empty() ? "einem Konto, das sich nicht feststellen lässt" : owner;
+}
+
+// The rights that let somebody change an entry of `kind`: on a folder to
+// make, remove or rename what is in it, on a file to write it; on either to
+// delete it, change its DACL or owner, and the generic rights that hold
+// these.
+std::uint32_t ChangingRights(EntryKind kind) {
+    const std::uint32_t either = kDelete | kWriteDac | kWriteOwner | kGenericAll | kGenericWrite;
+    return kind == EntryKind::kFolder ? either | kWriteData | kAppendData | kDeleteChild
+                                      : either | kWriteData | kAppendData | kWriteEa | kWriteAttributes;
 }
 
 }  // namespace
@@ -92,11 +100,6 @@ TrustedAccounts WindowsTrusted(const std::string& userSid) {
     return trusted;
 }
 
-std::uint32_t ChangingRights(EntryKind kind) {
-    const std::uint32_t either = kDelete | kWriteDac | kWriteOwner | kGenericAll | kGenericWrite;
-    return kind == EntryKind::kFolder ? either | kWriteData | kAppendData | kDeleteChild
-                                      : either | kWriteData | kAppendData | kWriteEa | kWriteAttributes;
-}
 
 Judgement JudgeEntry(std::string_view name, const EntryFacts& facts, const TrustedAccounts& trusted) {
     if (facts.kind == EntryKind::kFile && IsRunsOwnFile(name)) return {Verdict::kMayStay, "", 0};
@@ -174,7 +177,7 @@ void ThrowRefusedEntry(const std::string& path, bool folderItself, const Judgeme
                 what = account + " darf den Eintrag " + Quoted(path) + " im Ordner des Suchprogramms mit dem Recht " +
                        Quoted(RightName(EntryKind::kFile, judgement.right)) + " ändern.";
             }
-            throw Error(kErrForeignEntry, what + consequence + kReport + " " + kSetUpAdvice);
+            throw Error(kErrForeignEntry, what + consequence + " " + kTellSupport + " " + kSetUpAdvice);
         case Verdict::kMoreLinks:
             what = subject + " hat eine weitere feste Verknüpfung an anderer Stelle, über die ihn jemand ändern könnte.";
             break;
@@ -183,13 +186,13 @@ void ThrowRefusedEntry(const std::string& path, bool folderItself, const Judgeme
             what = subject + " gehört weder der IT-Betreuung noch Ihnen, sondern " + Whose(owner) + ".";
             break;
     }
-    throw Error(kErrForeignEntry, what + consequence + kReport);
+    throw Error(kErrForeignEntry, what + consequence + " " + std::string(kTellSupport));
 }
 
 void ThrowFolderIsALink(const std::string& folder) {
     throw Error(kErrForeignEntry, "Der Ordner des Suchprogramms " + Quoted(folder) +
                                       " ist eine symbolische Verknüpfung oder Verzeichnisverbindung. Das Suchprogramm "
-                                      "wird deshalb nicht gestartet; geändert wird nichts." + kReport);
+                                      "wird deshalb nicht gestartet; geändert wird nichts. " + kTellSupport);
 }
 
 }  // namespace keil

@@ -68,12 +68,6 @@ struct Judgement {
     std::uint32_t right = 0;  // kTooWide: the first right too wide (0: unreadable)
 };
 
-// The rights that let somebody change an entry of `kind`: on a folder to
-// make, remove or rename what is in it, on a file to write it; on either to
-// delete it, change its DACL or owner, and the generic rights that hold
-// these.
-std::uint32_t ChangingRights(EntryKind kind);
-
 // The verdict on the entry `name` (relative to the lookup folder, parts
 // separated by a backslash; "" for the folder itself) with `facts`: its
 // owner must be trusted, no allow entry of its DACL that applies to it may
@@ -97,9 +91,10 @@ EntryFacts FactsFromMode(EntryKind kind, std::uint32_t uid, std::uint32_t gid, s
 // changed or deleted. On Windows it holds every entry open until it goes,
 // so that nobody can take an oplock on one that the lookup program's own
 // opens would wait for.
+// `helper` is Linux's exchange helper, whose group the folder belongs to.
 class FolderGuard {
 public:
-    explicit FolderGuard(const std::string& folder);
+    FolderGuard(const std::string& folder, const std::string& helper);
     FolderGuard(const FolderGuard&) = delete;
     FolderGuard& operator=(const FolderGuard&) = delete;
     ~FolderGuard();

@@ -8,10 +8,9 @@
 #include <cerrno>
 #include <memory>
 
-#include "error.h"
-#include "fibu_dir.h"
-#include "folder_guard.h"
-#include "unique_fd.posix.h"
+#include "folder_check/folder_guard.h"
+#include "system/error.h"
+#include "system/unique_fd.posix.h"
 
 namespace keil {
 
@@ -36,10 +35,10 @@ struct ListingClose {
 // group of the installed helper, which is setgid to it, and which the
 // folder belongs to (it has no members). A helper that lost its setgid bit
 // keeps its group: the helper's own error then says what is wrong.
-TrustedAccounts LinuxTrusted() {
+TrustedAccounts LinuxTrusted(const std::string& helperPath) {
     TrustedAccounts trusted{"uid:0", "uid:" + std::to_string(::geteuid())};
     struct stat helper {};
-    if (::stat(KEIL_EXCHANGE_HELPER, &helper) == 0) trusted.push_back("gid:" + std::to_string(helper.st_gid));
+    if (::stat(helperPath.c_str(), &helper) == 0) trusted.push_back("gid:" + std::to_string(helper.st_gid));
     return trusted;
 }
 
@@ -100,14 +99,14 @@ void CheckEntries(int folder, const std::string& path, const std::string& relati
 
 }  // namespace
 
-FolderGuard::FolderGuard(const std::string& folder) : held_(std::make_unique<Held>()) {
+FolderGuard::FolderGuard(const std::string& folder, const std::string& helper) : held_(std::make_unique<Held>()) {
     const UniqueFd opened(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!opened.valid()) {
         ThrowSystemError(errno, "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht geöffnet werden");
     }
     struct stat info {};
     if (::fstat(opened.get(), &info) != 0) ThrowCannotCheck(errno, folder);
-    const TrustedAccounts trusted = LinuxTrusted();
+    const TrustedAccounts trusted = LinuxTrusted(helper);
     const Judgement judgement =
         JudgeEntry("", FactsFromMode(EntryKind::kFolder, info.st_uid, info.st_gid, info.st_mode, 1), trusted);
     if (judgement.verdict != Verdict::kMayStay) {

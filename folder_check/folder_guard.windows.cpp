@@ -1,9 +1,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "error.h"
-#include "folder_guard.h"
-#include "windows_support.windows.h"
+#include "folder_check/folder_guard.h"
+#include "system/error.h"
+#include "system/windows_support.windows.h"
 
 #include <aclapi.h>
 #include <sddl.h>
@@ -212,7 +212,7 @@ void CheckAll(const std::string& folder, const std::wstring& nativeFolder, const
 
 }  // namespace
 
-FolderGuard::FolderGuard(const std::string& folder) : held_(std::make_unique<Held>()) {
+FolderGuard::FolderGuard(const std::string& folder, const std::string&) : held_(std::make_unique<Held>()) {
     const std::wstring nativeFolder = Verbatim(folder);
     const TrustedAccounts trusted = WindowsTrusted(CurrentUserSid(folder));
     // The folder itself, opened as what it is, must be a folder that only

@@ -3,8 +3,8 @@
 #include <optional>
 #include <vector>
 
-#include "error.h"
-#include "extract.h"
+#include "run/extract.h"
+#include "system/error.h"
 
 namespace keil::fuzz {
 

@@ -41,7 +41,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "protocol.posix.h"
+#include "helper/protocol.posix.h"
 
 namespace {
 

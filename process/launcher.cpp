@@ -1,8 +1,8 @@
-#include "launcher.h"
+#include "process/launcher.h"
 
 #include <utility>
 
-#include "error.h"
+#include "system/error.h"
 
 namespace keil {
 
@@ -26,6 +26,19 @@ CommandParts SplitCommandLine(const std::string& commandLine) {
                                          "Ausgabe. Melden Sie den Fehler Ihrer IT-Betreuung.");
     }
     return parts;
+}
+
+void ThrowStartError(std::int32_t code, const std::string& program) {
+    const std::string context = "Das Suchprogramm " + Quoted(program) + " kann nicht gestartet werden";
+    // Held by another program: how the IT support finds it (Windows).
+    if (ClassifySystemError(code) == SystemFault::kBusy) ThrowHeldByAnother(code, "Das Suchprogramm", program);
+    // Not the clerk's rights: the file or its folder does not allow it to run.
+    if (ClassifySystemError(code) == SystemFault::kNoPermission) {
+        throw Error(code, context + ". Die Datei lässt sich nicht als Programm ausführen, weil sie nicht ausführbar "
+                                    "oder ein Ordner ist oder ihr Laufwerk keine Programme erlaubt. Bitten Sie Ihre "
+                                    "IT-Betreuung, das Suchprogramm neu einzurichten.");
+    }
+    ThrowSystemError(code, context);
 }
 
 std::string FolderOf(const std::string& program) {

@@ -4,7 +4,7 @@
 #include <limits>
 #include <string>
 
-#include "native_handle.h"
+#include "system/native_handle.h"
 
 namespace keil {
 
@@ -60,6 +60,10 @@ private:
 // and it cannot write a file larger than kLargestResponse (a lower limit
 // of the session's stays).
 LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output);
+
+// Raises the error that the lookup program `program` cannot be started:
+// the system error `code`, with what the clerk or the IT support does.
+[[noreturn]] void ThrowStartError(std::int32_t code, const std::string& program);
 
 // POSIX: ends a running lookup program's process group, what it started
 // included, when this program is ended by SIGTERM, SIGHUP (a logout),

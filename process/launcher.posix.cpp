@@ -9,8 +9,8 @@
 #include <atomic>
 #include <cerrno>
 
-#include "error.h"
-#include "launcher.h"
+#include "system/error.h"
+#include "process/launcher.h"
 
 extern char** environ;
 

@@ -1,8 +1,8 @@
 #include <vector>
 
-#include "error.h"
-#include "launcher.h"
-#include "windows_support.windows.h"
+#include "system/error.h"
+#include "process/launcher.h"
+#include "system/windows_support.windows.h"
 
 namespace keil {
 namespace {

@@ -1,10 +1,12 @@
-#include <cstdio>
+#include "process/process_wait.h"
 
-#include "process_wait.h"
+#include <cstdio>
 
 namespace keil {
 
-std::int32_t WaitForProcessExit(std::int32_t processId) { return WaitForProcessEnd(processId).exitCode; }
+// The signal's name in parentheses, " (SIGSEGV)", where the platform names
+// signals; "" where it does not.
+std::string SignalName(std::int32_t signal);
 
 bool BrokeOff(const ProcessEnd& end) {
     constexpr std::uint32_t kFirstException = 0xC0000000;

@@ -3,25 +3,26 @@
 #include <cstdint>
 #include <string>
 
+#include "process/wait.h"
+
 namespace keil {
 
-// How a process ended: its exit code as WaitForProcessExit returns it, and
-// on POSIX the signal that ended it (0 when it ended by itself).
+// How a process ended: its exit code as a 32-bit signed value (exit codes
+// of 0x80000000 and above come back negative, 0xFFFFFFFF as -1; a process
+// ended by a signal gives 128 + the signal's number on POSIX), and on
+// POSIX the signal that ended it (0 when it ended by itself). -1 with no
+// signal when the process could not be opened.
 struct ProcessEnd {
     std::int32_t exitCode = 0;
     std::int32_t signal = 0;
 };
 
 // Waits without a time limit until the process with this ID has ended and
-// returns its exit code as a 32-bit signed value (a process ended by a
-// signal gives 128 + the signal's number on POSIX). Returns -1 at once when
-// the process cannot be opened, for example because the ID names no process.
-// A failing wait raises an Error with the system's error number; a failure
-// to read the exit code gives 0.
-std::int32_t WaitForProcessExit(std::int32_t processId);
-
-// The same wait, telling how the process ended.
-ProcessEnd WaitForProcessEnd(std::int32_t processId);
+// tells how. Returns {-1, 0} at once when the process cannot be opened, for
+// example because the ID names no process. A failing wait raises an Error
+// with the system's error number; a failure to read the exit code gives 0.
+// `hooks`, where there are any, get their turn meanwhile (WaitUntilReady).
+ProcessEnd WaitForProcessExit(std::int32_t processId, WaitHooks* hooks);
 
 // Whether a process broke off instead of ending by itself: a signal ended
 // it (POSIX), or it ended with the code of an exception (Windows: 0xC0000000
@@ -33,9 +34,5 @@ bool BrokeOff(const ProcessEnd& end);
 // What broke it off, in the words of the program's messages: "das Signal 11
 // (SIGSEGV)" or "die Ausnahme 0xC0000005".
 std::string BreakOffCause(const ProcessEnd& end);
-
-// The signal's name in parentheses, " (SIGSEGV)", where the platform names
-// signals; "" where it does not.
-std::string SignalName(std::int32_t signal);
 
 }  // namespace keil

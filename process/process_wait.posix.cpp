@@ -1,4 +1,4 @@
-#include "process_wait.h"
+#include "process/process_wait.h"
 
 #include <signal.h>
 #include <sys/syscall.h>
@@ -8,9 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "error.h"
-#include "responsive_wait.h"
-#include "unique_fd.posix.h"
+#include "system/error.h"
+#include "system/unique_fd.posix.h"
 
 namespace keil {
 namespace {
@@ -57,7 +56,7 @@ ProcessEnd WaitForChildEnd(std::int32_t processId) {
 
 }  // namespace
 
-ProcessEnd WaitForProcessEnd(std::int32_t processId) {
+ProcessEnd WaitForProcessExit(std::int32_t processId, WaitHooks* hooks) {
     // Open the process. A process ID of 0 or below names a process group,
     // never one process.
     if (processId <= 0) return kCannotOpen;
@@ -72,7 +71,7 @@ ProcessEnd WaitForProcessEnd(std::int32_t processId) {
     }
 
     // Wait without a time limit; a signal handled meanwhile does not end it.
-    if (WaitUntilReady(pidfd.get(), kNoLimit) != Waited::kReady) {
+    if (WaitUntilReady(pidfd.get(), kNoLimit, hooks) != Waited::kReady) {
         ThrowSystemError(errno, "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
 

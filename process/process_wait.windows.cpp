@@ -1,17 +1,16 @@
-#include "error.h"
-#include "process_wait.h"
-#include "responsive_wait.h"
-#include "windows_support.windows.h"
+#include "process/process_wait.h"
+#include "system/error.h"
+#include "system/windows_support.windows.h"
 
 namespace keil {
 
-ProcessEnd WaitForProcessEnd(std::int32_t processId) {
+ProcessEnd WaitForProcessExit(std::int32_t processId, WaitHooks* hooks) {
     constexpr DWORD kAllAccess = 0x1F0FFF;
 
     UniqueHandle process(::OpenProcess(kAllAccess, FALSE, static_cast<DWORD>(processId)));
     if (process.get() == nullptr) return {-1, 0};
 
-    if (WaitUntilReady(process.get(), kNoLimit) != Waited::kReady) {
+    if (WaitUntilReady(process.get(), kNoLimit, hooks) != Waited::kReady) {
         ThrowSystemError(LastError(), "Das Warten auf das Suchprogramm ist fehlgeschlagen");
     }
     DWORD exitCode = 0;

@@ -1,4 +1,4 @@
-#include "application.qt.h"
+#include "qt_window/application.qt.h"
 
 #include <QAccessible>
 #include <QAccessibleWidget>

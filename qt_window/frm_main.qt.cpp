@@ -1,4 +1,4 @@
-#include "frm_main.qt.h"
+#include "qt_window/frm_main.qt.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QAccessible>
@@ -15,9 +15,8 @@
 #include <cstdint>
 #include <memory>
 
-#include "display_text.h"
-#include "screen_reader.h"
-#include "window_layout.h"
+#include "window/screen_reader.h"
+#include "window/window_layout.h"
 
 namespace {
 
@@ -33,7 +32,8 @@ QString FromUtf16(std::u16string_view text) {
 // input as usual).
 class HeldWindow : public QObject, public keil::LookupWindow::Hold {
 public:
-    explicit HeldWindow(frmMain* window) : window_(window), focus_(QApplication::focusWidget()) {
+    HeldWindow(frmMain* window, QLabel* notice)
+        : window_(window), notice_(notice), focus_(QApplication::focusWidget()) {
         qApp->installEventFilter(this);
         // The keyboard focus waits on the window itself, where no input
         // method works. An input method takes the keys before this filter
@@ -50,7 +50,7 @@ public:
         // Takes in, and drops, what the window system queued during the
         // lookup, before the filter goes.
         QGuiApplication::sync();
-        window_->findChild<QLabel*>("notice")->hide();
+        notice_->hide();
         if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::OtherFocusReason);
         // The filter goes with this object.
     }
@@ -79,6 +79,7 @@ private:
     }
 
     frmMain* window_;
+    QLabel* notice_;
     QPointer<QWidget> focus_;
 };
 
@@ -112,8 +113,9 @@ private:
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent)
+frmMain::frmMain(keil::LookupPlace lookupPlace, QWidget* parent)
     : QWidget(parent),
+      LookupWindow(std::move(lookupPlace), u"\n"),
       cmdRecord1(new QPushButton(FromUtf16(keil::layout::kRecord1Caption), this)),
       cmdRecord2(new QPushButton(FromUtf16(keil::layout::kRecord2Caption), this)),
       txtResult(new QPlainTextEdit(this)),
@@ -183,9 +185,7 @@ void frmMain::SetRecord1Enabled(bool enabled) { cmdRecord1->setEnabled(enabled);
 
 void frmMain::SetRecord2Enabled(bool enabled) { cmdRecord2->setEnabled(enabled); }
 
-void frmMain::SetResultText(const std::u16string& text) {
-    txtResult->setPlainText(FromUtf16(keil::DisplayTextFromBlock(text, u"\n")));
-}
+void frmMain::SetResultText(const std::u16string& text) { txtResult->setPlainText(FromUtf16(text)); }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
@@ -207,7 +207,7 @@ void frmMain::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
 }
 
-void frmMain::WhileWaiting() { QCoreApplication::processEvents(); }
+void frmMain::TakeTurn() { QCoreApplication::processEvents(); }
 
 void frmMain::ShowWaitNotice(const std::string& text, bool speak) {
     const QString words = QString::fromStdString(text);
@@ -218,7 +218,9 @@ void frmMain::ShowWaitNotice(const std::string& text, bool speak) {
     notice_->show();
 }
 
-std::unique_ptr<keil::LookupWindow::Hold> frmMain::HoldForLookup() { return std::make_unique<HeldWindow>(this); }
+std::unique_ptr<keil::LookupWindow::Hold> frmMain::HoldForLookup() {
+    return std::make_unique<HeldWindow>(this, notice_);
+}
 
 bool frmMain::AskWhetherToBreakOff() {
     QMessageBox box(QMessageBox::Question, windowTitle(), QString::fromUtf8(keil::kBreakOffQuestion),

@@ -4,34 +4,34 @@
 #include <cstdint>
 #include <string>
 
-#include "lookup_window.h"
+#include "window/lookup_window.h"
 
 class QLabel;
 class QPlainTextEdit;
 class QPushButton;
 
 // The program's one window: two record buttons and the result box. It is
-// the window that lookups run on, and the place where their errors end the
-// program.
+// the window that lookups run on, in the lookup folder `place`, and the
+// place where their errors end the program.
 class frmMain : public QWidget, public keil::LookupWindow {
     Q_OBJECT
 
 public:
-    explicit frmMain(QWidget* parent = nullptr);
+    explicit frmMain(keil::LookupPlace place, QWidget* parent = nullptr);
 
+protected:
     void SetRecord1Enabled(bool enabled) override;
     void SetRecord2Enabled(bool enabled) override;
     void SetResultText(const std::u16string& text) override;
     // Paints and takes in what the window system has, while the filter of
     // the held window drops the input.
-    void WhileWaiting() override;
+    void TakeTurn() override;
     // The words stand in the result box, which the block or an error's
     // emptying replaces. To be spoken, they also show in the notice, an
     // empty object of the role "notification" that a screen reader speaks
     // whenever it shows, wherever the focus is.
     void ShowWaitNotice(const std::string& text, bool speak) override;
 
-protected:
     // Return and keypad Enter on a focused record button click it.
     bool eventFilter(QObject* watched, QEvent* event) override;
     // The result box grows and shrinks with the window.

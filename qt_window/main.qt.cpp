@@ -1,10 +1,10 @@
 #include <QApplication>
 
-#include "application.qt.h"
-#include "fixed_paths.h"
-#include "frm_main.qt.h"
-#include "launcher.h"
-#include "wine_keeper.h"
+#include "process/launcher.h"
+#include "qt_window/application.qt.h"
+#include "qt_window/frm_main.qt.h"
+#include "shared_folder/fixed_paths.h"
+#include "wine_keeper/wine_keeper.h"
 
 int main(int argc, char* argv[]) {
     // Ended by a signal, as at a logout, the program takes a running lookup
@@ -13,9 +13,9 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     InstallQtTranslations();
     InstallAccessibleRoles();
-    frmMain window;
+    frmMain window(keil::FixedLookupPlace());
     window.show();
     // A Windows lookup program starts at once while Wine is kept ready.
-    const keil::WineKeeper wine(keil::SplitCommandLine(keil::JoinCommandLine()).program);
+    const keil::WineKeeper wine(keil::ProgramPath());
     return QApplication::exec();
 }

@@ -2,7 +2,7 @@
 #include <QDBusMessage>
 #include <QDBusVariant>
 
-#include "screen_reader.h"
+#include "window/screen_reader.h"
 
 namespace keil {
 

@@ -17,9 +17,15 @@
 #include <limits>
 #include <span>
 
-#include "error.h"
+#include "system/error.h"
 
 namespace keil {
+
+// The overflow error: a position, size or count that does not fit 32 bits.
+[[noreturn]] void ThrowOverflow();
+// The range error: an index outside its buffer, which the extraction meets
+// in a response without the block's lines.
+[[noreturn]] void ThrowRange();
 
 inline std::int32_t CheckedAdd(std::int32_t a, std::int32_t b) {
     std::int32_t r;

@@ -1,8 +1,9 @@
-#include "extract.h"
+#include "run/extract.h"
 
 #include <new>
 
-#include "checked.h"
+#include "run/checked.h"
+#include "shared_folder/exchange_file.h"
 
 namespace keil {
 namespace {
@@ -22,7 +23,7 @@ void CountLineFeedsBackwards(std::span<const std::uint8_t> bytes, std::int32_t& 
 
 }  // namespace
 
-std::u16string ExtractResultBlock(std::span<const std::uint8_t> bytes) {
+std::span<const std::uint8_t> FindResultBlock(std::span<const std::uint8_t> bytes) {
     const std::int32_t n = CheckedInt32(bytes.size());
 
     // First scan: back to the third line feed from the end, the block end.
@@ -60,17 +61,22 @@ std::u16string ExtractResultBlock(std::span<const std::uint8_t> bytes) {
     CheckedAdd(CheckedMul(last, 2), 1);
     const std::int32_t length = CheckedAdd(last, 1);
     if (length < 0) ThrowRange();
+    // Both ends lie inside the response: the first byte and the last.
+    CheckedAt(bytes, blockStart);
+    CheckedAt(bytes, CheckedSub(CheckedAdd(blockStart, length), 1));
+    return bytes.subspan(static_cast<std::size_t>(blockStart), static_cast<std::size_t>(length));
+}
 
-    std::u16string block;
+std::u16string ExtractResultBlock(std::span<const std::uint8_t> bytes) {
+    const std::span<const std::uint8_t> block = FindResultBlock(bytes);
+    std::u16string text;
     try {
-        block.resize(static_cast<std::size_t>(length));
+        text.resize(block.size());
     } catch (const std::bad_alloc&) {
         ThrowAllocation();
     }
-    for (std::int32_t i = 0; i < length; i = CheckedAdd(i, 1)) {
-        block[static_cast<std::size_t>(i)] = CheckedAt(bytes, CheckedAdd(blockStart, i));
-    }
-    return block;
+    for (std::size_t i = 0; i < block.size(); ++i) text[i] = block[i];
+    return text;
 }
 
 }  // namespace keil

@@ -1,39 +1,45 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <string>
 
-#include "responsive_wait.h"
+#include "process/wait.h"
+#include "shared_folder/lookup_place.h"
 
 namespace keil {
 
-// What a lookup run needs of the window whose record button started it,
-// besides what its waits need.
-class WindowOperations : public WaitingWindowOperations {
-public:
-    virtual void SetRecord1Enabled(bool enabled) = 0;
-    virtual void SetRecord2Enabled(bool enabled) = 0;
-    // Replaces the whole text of the result box.
-    virtual void SetResultText(const std::u16string& text) = 0;
-};
-
-// The one-character string whose character has the given code.
-std::u16string CharFromCode(std::int32_t code);
+// What the run hands on of the result block: the bytes of the response
+// that the block is made of, each the character of the same code; valid
+// only during the call.
+using ShowBlock = std::function<void(std::span<const std::uint8_t> block)>;
 
 // Carries out one lookup: makes the request file new and writes the request
 // into it, makes the response file new, starts the lookup program with its
 // input and output redirected to the two files, waits for it, reads the
-// response, cuts the result block out of it and shows it, then deletes both
-// exchange files. An empty response is the range error. It holds both
-// files from their creation to their deletion and reaches them only through
-// what it holds (see ExchangeFile). The record buttons are disabled for the
-// length of the run, and the window's WhileWaiting runs while it waits. Any
-// failure leaves as an Error; the buttons then stay disabled and the
-// exchange files stay on disk.
-void RunLookup(WindowOperations& window, const std::u16string& request);
+// response, cuts the result block out of it and hands it to `show`, then
+// deletes both exchange files. An empty response is the range error. It
+// holds both files from their creation to their deletion and reaches them
+// only through what it holds (see ExchangeFile). Every wait hands `hooks`
+// its turn and tells them what it waits for. Any failure leaves as an
+// Error, and the exchange files then stay on disk.
+void RunLookup(const std::u16string& request, const LookupPlace& place, WaitHooks& hooks, const ShowBlock& show);
 
 // The Click handlers of the two record buttons: lookups of record 1 and 2.
-void cmdRecord1_Click(WindowOperations& window);
-void cmdRecord2_Click(WindowOperations& window);
+void cmdRecord1_Click(const LookupPlace& place, WaitHooks& hooks, const ShowBlock& show);
+void cmdRecord2_Click(const LookupPlace& place, WaitHooks& hooks, const ShowBlock& show);
+
+// The range error for a lookup program that wrote nothing at all and ended
+// with `exitCode`.
+[[noreturn]] void ThrowEmptyResponse(std::int32_t exitCode);
+
+// The lookup program `program` was broken off by `cause` (BreakOffCause):
+// its response may be incomplete.
+[[noreturn]] void ThrowBrokeOff(const std::string& program, const std::string& cause);
+
+// The disk of the response file at `path` filled while the lookup program
+// wrote: its response may be incomplete.
+[[noreturn]] void ThrowCutShort(const std::string& path);
 
 }  // namespace keil

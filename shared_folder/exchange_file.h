@@ -14,11 +14,24 @@
 #include <string>
 #include <vector>
 
-#include "native_handle.h"
+#include "process/wait.h"
+#include "system/native_handle.h"
 
 namespace keil {
 
 class ExchangeFiles;
+
+// The exchange files' names in the program's messages.
+inline constexpr const char* kRequestRole = "Anfragedatei";
+inline constexpr const char* kResponseRole = "Antwortdatei";
+
+// Where a run's exchange files lie, and who makes them there.
+struct ExchangePlace {
+    std::string request;   // the request file's path, in.txt
+    std::string response;  // the response file's path, out.txt
+    std::string folder;    // the lookup folder, whose lock goes with them
+    std::string helper;    // POSIX: the helper that alone writes the folder
+};
 
 // The room reserved for a response: a lookup program's screen of a few
 // kilobytes fits many times over.
@@ -97,13 +110,15 @@ private:
 //   it is, checked and emptied; anything but a plain file with a single
 //   link raises kErrNotPlainFile and stays as it is. Where nothing stands,
 //   the file is created exclusively.
+// Waiting for the lock, `hooks` (where there are any) get their turn and
+// are told whose run holds the folder.
 class ExchangeFiles {
     // What holds the folder's lock for the run (the mutex on Windows).
     struct Lock;
     std::unique_ptr<Lock> lock_;
 
 public:
-    ExchangeFiles(const std::string& requestPath, const std::string& responsePath);
+    ExchangeFiles(const ExchangePlace& place, WaitHooks* hooks);
     // On POSIX, files that were not removed (the run ended with an error)
     // end the helper, which lets go of the folder's lock.
     ~ExchangeFiles();
@@ -119,6 +134,37 @@ public:
 
     ExchangeFile request;
     ExchangeFile response;
+
+private:
+    ExchangePlace place_;
 };
+
+// Raises the error that no buffer can be made for the response.
+[[noreturn]] void ThrowAllocation();
+
+// The error for the exchange file `role` (kRequestRole, kResponseRole)
+// at `path`, which is `found` ("ein Ordner", …) instead of a plain file
+// with a single link.
+[[noreturn]] void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found);
+
+// Another program put a file of its own at the name of the exchange file
+// `role` at `path` while the run held the file it had made there.
+[[noreturn]] void ThrowReplaced(const std::string& role, const std::string& path);
+
+// The response file at `path` is `size` bytes, 2 GiB or more; or it held
+// fewer bytes than its size promised.
+[[noreturn]] void ThrowResponseTooLarge(const std::string& path, long long size);
+[[noreturn]] void ThrowResponseChanged(const std::string& path);
+
+// No room can be reserved for the response in the response file at `path`:
+// the system error `code` (the disk-full code where the system gave none).
+[[noreturn]] void ThrowNoRoom(std::int32_t code, const std::string& path);
+
+// The exchange file `role` at `path` is read-only (Windows).
+[[noreturn]] void ThrowReadOnly(const std::string& role, const std::string& path);
+
+// The exchange file `role` at `path` has `links` names: somebody gave it a
+// name elsewhere (Windows).
+[[noreturn]] void ThrowExtraLink(const std::string& role, const std::string& path, unsigned long links);
 
 }  // namespace keil

@@ -8,10 +8,10 @@
 #include <limits>
 #include <new>
 
-#include "error.h"
-#include "exchange_file.h"
-#include "exchange_file.posix.h"
-#include "helper_client.posix.h"
+#include "shared_folder/exchange_file.h"
+#include "shared_folder/exchange_file.posix.h"
+#include "shared_folder/helper_client.posix.h"
+#include "system/error.h"
 
 namespace keil {
 
@@ -21,9 +21,9 @@ ExchangeFile::ExchangeFile(const std::string& path, const char* role)
 // The helper takes and holds the lock.
 struct ExchangeFiles::Lock {};
 
-ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& responsePath)
-    : request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
-    MadeExchangeFiles made = MakeExchangeFiles(requestPath, responsePath);
+ExchangeFiles::ExchangeFiles(const ExchangePlace& place, WaitHooks* hooks)
+    : request(place.request, kRequestRole), response(place.response, kResponseRole), place_(place) {
+    MadeExchangeFiles made = MakeExchangeFiles(place, hooks);
     request.handle_ = made.request.release();
     response.handle_ = made.response.release();
     request.made_ = response.made_ = true;
@@ -96,7 +96,7 @@ std::int64_t ExchangeFile::FreeRoom() const {
 }
 
 void ExchangeFiles::Remove() {
-    RemoveExchangeFiles(request.path(), response.path());
+    RemoveExchangeFiles(place_);
     request.made_ = response.made_ = false;
 }
 

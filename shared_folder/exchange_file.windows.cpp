@@ -4,11 +4,10 @@
 #include <new>
 #include <vector>
 
-#include "error.h"
-#include "exchange_file.h"
-#include "fixed_paths.h"
-#include "folder_lock.windows.h"
-#include "windows_support.windows.h"
+#include "shared_folder/exchange_file.h"
+#include "shared_folder/folder_lock.windows.h"
+#include "system/error.h"
+#include "system/windows_support.windows.h"
 
 #include <winternl.h>
 
@@ -122,11 +121,15 @@ ExchangeFile::ExchangeFile(const std::string& path, const char* role)
     : path_(path), role_(role), nativePath_(WideFromUtf8(path)) {}
 
 struct ExchangeFiles::Lock {
-    FolderLock held{FibuDir()};
+    Lock(const std::string& folder, WaitHooks* hooks) : held(folder, hooks) {}
+    FolderLock held;
 };
 
-ExchangeFiles::ExchangeFiles(const std::string& requestPath, const std::string& responsePath)
-    : lock_(std::make_unique<Lock>()), request(requestPath, kRequestRole), response(responsePath, kResponseRole) {
+ExchangeFiles::ExchangeFiles(const ExchangePlace& place, WaitHooks* hooks)
+    : lock_(std::make_unique<Lock>(place.folder, hooks)),
+      request(place.request, kRequestRole),
+      response(place.response, kResponseRole),
+      place_(place) {
     for (ExchangeFile* file : {&request, &response}) {
         const std::wstring& name = file->nativePath_.native();
         try {

@@ -1,4 +1,4 @@
-#include "fixed_paths.h"
+#include "shared_folder/fixed_paths.h"
 
 #include "fibu_dir.h"
 
@@ -20,5 +20,12 @@ std::string CommandHead() { return ProgramPath() + " <"; }
 std::string JoinCommandLine() {
     return CommandHead() + RequestFilePath() + kOutputRedirection + ResponseFilePath();
 }
+
+const std::string& HelperPath() {
+    static const std::string helper = KEIL_EXCHANGE_HELPER;
+    return helper;
+}
+
+LookupPlace FixedLookupPlace() { return {FibuDir(), JoinCommandLine(), HelperPath()}; }
 
 }  // namespace keil

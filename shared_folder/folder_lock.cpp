@@ -1,4 +1,4 @@
-#include "folder_lock.h"
+#include "shared_folder/folder_lock.h"
 
 namespace keil {
 

@@ -1,9 +1,7 @@
 #include <memory>
 
-#include "error.h"
-#include "folder_lock.windows.h"
-#include "responsive_wait.h"
-#include "windows_support.windows.h"
+#include "shared_folder/folder_lock.windows.h"
+#include "system/error.h"
 
 #include <sddl.h>
 
@@ -56,6 +54,13 @@ UniqueHandle Made(HANDLE made, const std::string& folder, const std::wstring& na
 
 }  // namespace
 
+void ThrowLockTaken(const std::string& folder, const std::string& name) {
+    throw Error(kErrLockTaken, "Ein anderes Programm blockiert die Sperre für den Ordner des Suchprogramms " +
+                                   Quoted(folder) + ", deshalb kann auf diesem Rechner niemand suchen. " +
+                                   kTellSupport + " Die IT-Betreuung findet das Programm über eine Suche nach "
+                                   "offenen Handles mit dem Namen " + Quoted(name) + ".");
+}
+
 std::wstring FolderLockName(const std::string& folder) {
     return L"Global\\Keilbrecher lookup folder " + NamedPath(folder);
 }
@@ -63,14 +68,14 @@ std::wstring FolderLockName(const std::string& folder) {
 // A named mutex in the Global namespace, where every user of the machine
 // may use it. A mutex does not tell who holds it, nor one holder from the
 // next: the wait says only that another run has its turn.
-FolderLock::FolderLock(const std::string& folder) {
+FolderLock::FolderLock(const std::string& folder, WaitHooks* hooks) {
     EveryoneMay waitAndRelease(L"D:(A;;0x00100001;;;WD)");  // SYNCHRONIZE | MUTEX_MODIFY_STATE
     const std::wstring lockName = FolderLockName(folder);
     UniqueHandle mutex = Made(::CreateMutexExW(waitAndRelease.get(), lockName.c_str(), 0, SYNCHRONIZE | MUTEX_MODIFY_STATE),
                               folder, lockName);
     // An abandoned mutex was held by a copy that died: it is ours now.
-    const WaitNotice notice(WaitingFor::kOtherRun);
-    if (WaitUntilReady(mutex.get(), kNoLimit) != Waited::kReady) {
+    if (hooks != nullptr) hooks->Waiting(WaitingFor::kOtherRun, "");
+    if (WaitUntilReady(mutex.get(), kNoLimit, hooks) != Waited::kReady) {
         ThrowSystemError(LastError(), "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht gesperrt werden");
     }
     mutex_ = std::move(mutex);

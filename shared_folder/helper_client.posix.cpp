@@ -1,4 +1,4 @@
-#include "helper_client.posix.h"
+#include "shared_folder/helper_client.posix.h"
 
 #include <fcntl.h>
 #include <pwd.h>
@@ -20,38 +20,31 @@
 #include <sstream>
 #include <utility>
 
-#include "error.h"
-#include "protocol.posix.h"
-#include "fibu_dir.h"
-#include "fixed_paths.h"
-#include "folder_lock.h"
-#include "responsive_wait.h"
-#include "spawn.posix.h"
+#include "helper/protocol.posix.h"
+#include "shared_folder/folder_lock.h"
+#include "system/error.h"
+#include "system/spawn.posix.h"
 
 namespace keil {
 namespace {
 
 namespace protocol = helper;
 
-[[noreturn]] void ThrowHelperMissing() { ThrowExchangeHelper(KEIL_EXCHANGE_HELPER, FibuDir()); }
+[[noreturn]] void ThrowHelperMissing(const ExchangePlace& place) { ThrowExchangeHelper(place.helper, place.folder); }
 
 // The process that holds the folder's lock, by /proc/locks: its ID and
 // user; empty when nobody holds it.
 struct LockHolder {
     std::string pid;
     std::string user;
-    // "Prozess <pid> des Benutzers „<user>“", for the messages.
-    std::string Described() const {
-        return "Prozess " + pid + (user.empty() ? "" : " des Benutzers " + Quoted(user));
-    }
 };
-LockHolder FolderLockHolder();
+LockHolder FolderLockHolder(const std::string& folder);
 
 // The connection to the helper, and the helper's process, which ends when
 // the connection closes.
 class Helper {
 public:
-    Helper() {
+    explicit Helper(const ExchangePlace& place) : place_(place) {
         int ends[2];
         if (::socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0) {
             ThrowSystemError(errno, "Die Verbindung zum Hilfsprogramm für die Austauschdateien kann nicht hergestellt werden");
@@ -64,11 +57,11 @@ public:
         actions.CloseFrom(STDERR_FILENO + 1);
         SpawnAttributes attributes;
         attributes.DefaultSignals();
-        std::string argv0 = KEIL_EXCHANGE_HELPER;
+        std::string argv0 = place_.helper;
         char* argv[] = {argv0.data(), nullptr};
         char* noEnvironment[] = {nullptr};
-        if (::posix_spawn(&pid_, KEIL_EXCHANGE_HELPER, actions.get(), attributes.get(), argv, noEnvironment) != 0) {
-            ThrowHelperMissing();
+        if (::posix_spawn(&pid_, place_.helper.c_str(), actions.get(), attributes.get(), argv, noEnvironment) != 0) {
+            ThrowHelperMissing(place_);
         }
     }
     // A helper that has not answered (it may wait for the folder's lock,
@@ -84,13 +77,13 @@ public:
     // Sends the request `act` and returns the replies, with the
     // descriptors that came with them, in order; nothing when the helper
     // is gone. A helper that answers out of turn raises the helper's
-    // error.
-    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2]) {
+    // error. `hooks`, where there are any, get their turn meanwhile.
+    std::optional<protocol::Replies> Ask(char act, UniqueFd (&received)[2], WaitHooks* hooks) {
         ssize_t sent;
         while ((sent = ::send(socket_.get(), &act, 1, MSG_NOSIGNAL)) < 0 && errno == EINTR) {
         }
         if (sent != 1) return std::nullopt;
-        WaitForAnswer();
+        WaitForAnswer(hooks);
         protocol::Replies replies{};
         iovec part{&replies, sizeof replies};
         alignas(cmsghdr) char control[CMSG_SPACE(2 * sizeof(int))] = {};
@@ -116,7 +109,7 @@ public:
         }
         if (n <= 0) return std::nullopt;
         if (n != static_cast<ssize_t>(sizeof replies) || (message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
-            ThrowHelperMissing();
+            ThrowHelperMissing(place_);
         }
         return replies;
     }
@@ -128,21 +121,24 @@ private:
     // run holds it, this helper itself must answer within
     // HolderWatch::kNobodyGrace. A failed wait goes on to recvmsg, which
     // tells what is wrong.
-    void WaitForAnswer() {
+    void WaitForAnswer(WaitHooks* hooks) {
         waiting_ = true;
         HolderWatch watch(HolderWatch::Clock::now());
-        WaitNotice notice(WaitingFor::kOwnLookup);
-        while (WaitUntilReady(socket_.get(), kLookForHolderEvery) == Waited::kTimedOut) {
-            LockHolder holder = FolderLockHolder();
+        if (hooks != nullptr) hooks->Waiting(WaitingFor::kOwnLookup, "");
+        while (WaitUntilReady(socket_.get(), kLookForHolderEvery, hooks) == Waited::kTimedOut) {
+            LockHolder holder = FolderLockHolder(place_.folder);
             if (holder.pid == std::to_string(pid_)) holder = {};
-            notice.Now(holder.pid.empty() ? WaitingFor::kOwnLookup : WaitingFor::kOtherRun, holder.user);
+            if (hooks != nullptr) {
+                hooks->Waiting(holder.pid.empty() ? WaitingFor::kOwnLookup : WaitingFor::kOtherRun, holder.user);
+            }
             if (watch.Saw(holder.pid, HolderWatch::Clock::now()) == HolderWatch::Verdict::kNobodyHolds) {
-                ThrowHelperNotAnswering(KEIL_EXCHANGE_HELPER, pid_);
+                ThrowHelperNotAnswering(place_.helper, pid_);
             }
         }
         waiting_ = false;
     }
 
+    ExchangePlace place_;
     UniqueFd socket_;
     pid_t pid_ = 0;
     bool waiting_ = false;
@@ -158,24 +154,35 @@ std::unique_ptr<Helper>& TheHelper() {
 // started again once for a make; a removal goes only to the helper that
 // made the files, and one that died meanwhile ended during the run. A
 // helper that did not answer is ended.
-protocol::Replies AskHelper(char act, UniqueFd (&received)[2]) {
+protocol::Replies AskHelper(const ExchangePlace& place, char act, UniqueFd (&received)[2], WaitHooks* hooks) {
     std::unique_ptr<Helper>& helper = TheHelper();
     for (int start = 0; start < 2; ++start) {
-        if (!helper) helper = std::make_unique<Helper>();
+        if (!helper) helper = std::make_unique<Helper>(place);
         try {
-            if (const std::optional<protocol::Replies> replies = helper->Ask(act, received)) return *replies;
+            if (const std::optional<protocol::Replies> replies = helper->Ask(act, received, hooks)) return *replies;
         } catch (const Error&) {
             helper.reset();
             throw;
         }
         helper.reset();
-        if (act != protocol::kMake) ThrowHelperEnded(KEIL_EXCHANGE_HELPER);
+        if (act != protocol::kMake) ThrowHelperEnded(place.helper);
     }
-    ThrowHelperMissing();
+    ThrowHelperMissing(place);
+}
+
+// What stands at an exchange file's name instead of a plain file, by its
+// st_mode, in the words of kErrNotPlainFile's text.
+std::string OddityOfMode(std::uint32_t mode) {
+    if (S_ISLNK(mode)) return "eine symbolische Verknüpfung";
+    if (S_ISDIR(mode)) return "ein Ordner";
+    if (S_ISFIFO(mode)) return "eine benannte Pipe";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "ein Gerät";
+    return "eine besondere Datei";
 }
 
 // Raises the error of a reply that is not kDone.
-void CheckReply(const protocol::Reply& reply, const std::string& role, const std::string& path) {
+void CheckReply(const ExchangePlace& place, const protocol::Reply& reply, const std::string& role,
+                const std::string& path) {
     switch (reply.outcome) {
         case protocol::kDone:
             return;
@@ -186,20 +193,20 @@ void CheckReply(const protocol::Reply& reply, const std::string& role, const std
         case protocol::kSystemError:
             // A helper without the group's right may not write the folder.
             if (reply.step != protocol::kChecked && (reply.code == EACCES || reply.code == EPERM)) {
-                ThrowHelperMissing();
+                ThrowHelperMissing(place);
             }
             ThrowFileError(reply.code, role, path,
                            reply.step == protocol::kCreated   ? "angelegt"
                            : reply.step == protocol::kChecked ? "geprüft"
                                                               : "gelöscht");
         default:
-            ThrowHelperMissing();
+            ThrowHelperMissing(place);
     }
 }
 
-LockHolder FolderLockHolder() {
+LockHolder FolderLockHolder(const std::string& path) {
     struct stat folder {};
-    if (::stat(FibuDir().c_str(), &folder) != 0) return {};
+    if (::stat(path.c_str(), &folder) != 0) return {};
     std::ifstream locks("/proc/locks");
     char device[64];
     std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(folder.st_dev), minor(folder.st_dev),
@@ -227,31 +234,44 @@ LockHolder FolderLockHolder() {
 
 }  // namespace
 
-std::string OddityOfMode(std::uint32_t mode) {
-    if (S_ISLNK(mode)) return "eine symbolische Verknüpfung";
-    if (S_ISDIR(mode)) return "ein Ordner";
-    if (S_ISFIFO(mode)) return "eine benannte Pipe";
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return "ein Gerät";
-    return "eine besondere Datei";
-}
 
-MadeExchangeFiles MakeExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
+MadeExchangeFiles MakeExchangeFiles(const ExchangePlace& place, WaitHooks* hooks) {
     UniqueFd made[2];
-    const protocol::Replies replies = AskHelper(protocol::kMake, made);
-    CheckReply(replies.request, kRequestRole, requestPath);
-    CheckReply(replies.response, kResponseRole, responsePath);
-    if (!made[0].valid() || !made[1].valid()) ThrowHelperMissing();
+    const protocol::Replies replies = AskHelper(place, protocol::kMake, made, hooks);
+    CheckReply(place, replies.request, kRequestRole, place.request);
+    CheckReply(place, replies.response, kResponseRole, place.response);
+    if (!made[0].valid() || !made[1].valid()) ThrowHelperMissing(place);
     return {std::move(made[0]), std::move(made[1])};
 }
 
 void DropExchangeHelper() { TheHelper().reset(); }
 
-void RemoveExchangeFiles(const std::string& requestPath, const std::string& responsePath) {
+void RemoveExchangeFiles(const ExchangePlace& place) {
     UniqueFd unexpected[2];
     // The helper holds the lock: it answers at once.
-    const protocol::Replies replies = AskHelper(protocol::kRemove, unexpected);
-    CheckReply(replies.request, kRequestRole, requestPath);
-    CheckReply(replies.response, kResponseRole, responsePath);
+    const protocol::Replies replies = AskHelper(place, protocol::kRemove, unexpected, nullptr);
+    CheckReply(place, replies.request, kRequestRole, place.request);
+    CheckReply(place, replies.response, kResponseRole, place.response);
+}
+
+void ThrowExchangeHelper(const std::string& helper, const std::string& folder) {
+    throw Error(kErrExchangeHelper, "Das Hilfsprogramm " + Quoted(helper) +
+                                        " fehlt oder darf im Ordner des Suchprogramms " + Quoted(folder) +
+                                        " keine Austauschdateien anlegen oder löschen. Deshalb ist keine Suche "
+                                        "möglich. " + kTellSupport);
+}
+
+void ThrowHelperEnded(const std::string& helper) {
+    throw Error(kErrHelperFailed, "Das Hilfsprogramm " + Quoted(helper) +
+                                      " hat während der Suche unerwartet geendet und die Austauschdateien nicht mehr "
+                                      "gelöscht. Eine angezeigte Adresse stammt aus dieser Suche. " +
+                                      kRestartThenReport);
+}
+
+void ThrowHelperNotAnswering(const std::string& helper, long long pid) {
+    throw Error(kErrHelperFailed, "Das Hilfsprogramm " + Quoted(helper) + " (Prozess " + std::to_string(pid) +
+                                      ") antwortet nicht, obwohl keine andere Suche den Ordner des Suchprogramms "
+                                      "belegt; es ist angehalten oder hängt. " + kRestartThenReport);
 }
 
 }  // namespace keil

@@ -1,15 +1,20 @@
 #pragma once
 
+// The program's one error type, the registry of its own error numbers, and
+// the phrasing that every room's German texts share. Each room raises its
+// own errors with its own texts where the failure happens (see
+// docs/design.md); what stands here names nothing above this room.
+
 #include <cstdint>
 #include <stdexcept>
 #include <string>
 
 namespace keil {
 
-// The one error type of the program: a 32-bit number and a text. Errors of
-// the operating system carry the system's own number (errno on POSIX, the
-// last-error code on Windows); errors that arise in the program's own
-// checks carry one of the numbers below.
+// A 32-bit number and a text. Errors of the operating system carry the
+// system's own number (errno on POSIX, the last-error code on Windows);
+// errors that arise in the program's own checks carry one of the numbers
+// below.
 class Error : public std::runtime_error {
 public:
     Error(std::int32_t number, const std::string& text);
@@ -21,7 +26,8 @@ private:
     std::int32_t number_;
 };
 
-// The program's own error numbers. They have bit 29 set, the bit that
+// The program's own error numbers, one registry for every room, so that no
+// two rooms give the same number. They have bit 29 set, the bit that
 // Windows reserves for application-defined codes, so they never collide
 // with a system error number on either platform.
 enum ErrorNumber : std::int32_t {
@@ -44,85 +50,16 @@ enum ErrorNumber : std::int32_t {
     kErrBrokenOffByClerk = 0x20000010,
 };
 
+// The closing phrases that the texts share: what the clerk does.
+inline constexpr const char* kTellSupport = "Melden Sie den Fehler Ihrer IT-Betreuung.";
+inline constexpr const char* kRestart = "Starten Sie den Keilbrecher neu und suchen Sie erneut.";
+inline constexpr const char* kRestartThenReport =
+    "Starten Sie den Keilbrecher neu und suchen Sie erneut; kommt der Fehler wieder, melden Sie ihn Ihrer "
+    "IT-Betreuung.";
+
 // The text of an allocation that failed outside the program's own checks.
 inline constexpr const char* kOutOfMemoryText =
     "Es ist nicht genug Arbeitsspeicher frei. Schließen Sie andere Programme und starten Sie den Keilbrecher neu.";
-
-// The exchange files' names in the program's messages.
-inline constexpr const char* kRequestRole = "Anfragedatei";
-inline constexpr const char* kResponseRole = "Antwortdatei";
-
-[[noreturn]] void ThrowOverflow();
-[[noreturn]] void ThrowRange();
-// The range error for a lookup program that wrote nothing at all and ended
-// with `exitCode`.
-[[noreturn]] void ThrowEmptyResponse(std::int32_t exitCode);
-[[noreturn]] void ThrowAllocation();
-// The error for the exchange file `role` (kRequestRole, kResponseRole)
-// at `path`, which is `found` ("ein Ordner", …) instead of a plain file
-// with a single link.
-[[noreturn]] void ThrowNotPlainFile(const std::string& role, const std::string& path, const std::string& found);
-
-// Another program put a file of its own at the name of the exchange file
-// `role` at `path` while the run held the file it had made there.
-[[noreturn]] void ThrowReplaced(const std::string& role, const std::string& path);
-
-// The helper `helper` is missing, cannot be started or may not
-// create and delete files in the lookup folder `folder` (Linux).
-[[noreturn]] void ThrowExchangeHelper(const std::string& helper, const std::string& folder);
-
-// Another program made the name `name` of the lock for the lookup folder
-// `folder` first, as an object that this program may not wait on (Windows).
-[[noreturn]] void ThrowLockTaken(const std::string& folder, const std::string& name);
-
-// The response file at `path` is `size` bytes, 2 GiB or more; or it held
-// fewer bytes than its size promised.
-[[noreturn]] void ThrowResponseTooLarge(const std::string& path, long long size);
-[[noreturn]] void ThrowResponseChanged(const std::string& path);
-
-// The lookup program `program` was broken off by `cause` (BreakOffCause):
-// its response may be incomplete.
-[[noreturn]] void ThrowBrokeOff(const std::string& program, const std::string& cause);
-
-// The disk of the response file at `path` filled while the lookup program
-// wrote: its response may be incomplete.
-[[noreturn]] void ThrowCutShort(const std::string& path);
-
-// No room can be reserved for the response in the response file at `path`:
-// the system error `code` (the disk-full code where the system gave none).
-[[noreturn]] void ThrowNoRoom(std::int32_t code, const std::string& path);
-
-// The lookup program `program` cannot be started: the system error `code`.
-[[noreturn]] void ThrowStartError(std::int32_t code, const std::string& program);
-
-// The helper `helper` ended during a run, before it removed the
-// exchange files (Linux).
-[[noreturn]] void ThrowHelperEnded(const std::string& helper);
-// The helper `helper`, process `pid`, does not answer though no
-// other run holds the lookup folder: it is stopped or hangs (Linux).
-[[noreturn]] void ThrowHelperNotAnswering(const std::string& helper, long long pid);
-
-// Another program holds `what` at `path` ("Die Anfragedatei", "Das
-// Suchprogramm", "Der Ordner des Suchprogramms"; `path` quoted after it)
-// open, or keeps it mapped into memory (ERROR_USER_MAPPED_FILE), so that no
-// run on this machine can use it: the system error `code`, with how the
-// IT support finds that program (Windows).
-[[noreturn]] void ThrowHeldByAnother(std::int32_t code, const std::string& what, const std::string& path);
-
-// The exchange file `role` at `path` is read-only (Windows).
-[[noreturn]] void ThrowReadOnly(const std::string& role, const std::string& path);
-
-// The exchange file `role` at `path` has `links` names: somebody gave it a
-// name elsewhere (Windows).
-[[noreturn]] void ThrowExtraLink(const std::string& role, const std::string& path, unsigned long links);
-
-// The clerk broke the lookup off to end the program.
-[[noreturn]] void ThrowBrokenOffByClerk();
-
-// Raises the system error `code` for the exchange file `role` at `path`,
-// which "kann nicht <done> werden" (done: "gelesen", "gelöscht", …).
-[[noreturn]] void ThrowFileError(std::int32_t code, const std::string& role, const std::string& path,
-                                 const std::string& done);
 
 // `text` in German quotation marks, as the program's messages quote paths.
 std::string Quoted(const std::string& text);
@@ -174,5 +111,18 @@ std::string SystemErrorText(std::int32_t code);
 // context (a sentence without its full stop), then what the error means and
 // what to do.
 [[noreturn]] void ThrowSystemError(std::int32_t code, const std::string& context);
+
+// Raises the system error `code` for the file that the run calls `role`
+// ("Antwortdatei") at `path`, which "kann nicht <done> werden" (done:
+// "gelesen", "gelöscht", …).
+[[noreturn]] void ThrowFileError(std::int32_t code, const std::string& role, const std::string& path,
+                                 const std::string& done);
+
+// Another program holds `what` at `path` ("Die Anfragedatei", "Das
+// Suchprogramm", "Der Ordner des Suchprogramms"; `path` quoted after it)
+// open, or keeps it mapped into memory (ERROR_USER_MAPPED_FILE), so that no
+// run on this machine can use it: the system error `code`, with how the
+// IT support finds that program.
+[[noreturn]] void ThrowHeldByAnother(std::int32_t code, const std::string& what, const std::string& path);
 
 }  // namespace keil

@@ -8,7 +8,7 @@
 
 #include <string>
 
-#include "error.h"
+#include "system/error.h"
 
 namespace keil {
 

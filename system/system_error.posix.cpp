@@ -1,7 +1,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "error.h"
+#include "system/error.h"
 
 namespace keil {
 

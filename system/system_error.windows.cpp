@@ -1,8 +1,8 @@
 #include <algorithm>
 #include <memory>
 
-#include "error.h"
-#include "windows_support.windows.h"
+#include "system/error.h"
+#include "system/windows_support.windows.h"
 
 namespace keil {
 namespace {

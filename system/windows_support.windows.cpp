@@ -1,4 +1,4 @@
-#include "windows_support.windows.h"
+#include "system/windows_support.windows.h"
 
 #include <winternl.h>
 

@@ -1,4 +1,4 @@
-#include "frm_main.windows.h"
+#include "win32_window/frm_main.windows.h"
 
 #include <commctrl.h>
 #include <initguid.h>
@@ -7,11 +7,10 @@
 
 #include <utility>
 
-#include "display_text.h"
-#include "error.h"
-#include "screen_reader.h"
-#include "window_layout.h"
-#include "windows_support.windows.h"
+#include "system/error.h"
+#include "system/windows_support.windows.h"
+#include "window/screen_reader.h"
+#include "window/window_layout.h"
 
 namespace {
 
@@ -162,7 +161,7 @@ struct frmMain::LiveNotice {
     bool annotated = false;
 };
 
-frmMain::frmMain(HINSTANCE instance) {
+frmMain::frmMain(HINSTANCE instance, keil::LookupPlace place) : LookupWindow(std::move(place), u"\r\n") {
     using namespace keil::layout;
     WNDCLASSEXW windowClass{};
     windowClass.cbSize = sizeof windowClass;
@@ -293,14 +292,13 @@ void frmMain::SetRecord1Enabled(bool enabled) { ::EnableWindow(cmdRecord1_, enab
 void frmMain::SetRecord2Enabled(bool enabled) { ::EnableWindow(cmdRecord2_, enabled); }
 
 void frmMain::SetResultText(const std::u16string& text) {
-    const std::u16string shown = keil::DisplayTextFromBlock(text, u"\r\n");
-    if (!::SetWindowTextW(txtResult_, reinterpret_cast<const wchar_t*>(shown.c_str()))) {
+    if (!::SetWindowTextW(txtResult_, reinterpret_cast<const wchar_t*>(text.c_str()))) {
         ThrowWindowError("Die Adresse kann im Adressfeld nicht angezeigt werden");
     }
     UpdateScrollBar();
 }
 
-void frmMain::WhileWaiting() {
+void frmMain::TakeTurn() {
     MSG message{};
     // WM_QUIT, which would come again before painting and timers if it
     // were posted again now, is kept for the message loop until the lookup
@@ -401,48 +399,13 @@ LRESULT CALLBACK frmMain::WindowProc(HWND window, UINT message, WPARAM wParam, L
 LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_COMMAND:
-            switch (LOWORD(wParam)) {
-                case kIdRecord1:
-                    if (HIWORD(wParam) != BN_CLICKED) break;
-                    cmdRecord1_Click();
-                    return 0;
-                case kIdRecord2:
-                    if (HIWORD(wParam) != BN_CLICKED) break;
-                    cmdRecord2_Click();
-                    return 0;
-                case IDOK: {
-                    // Return or keypad Enter, with no default button: a
-                    // focused record button is clicked, as a dialog does;
-                    // neither button becomes the window's default.
-                    if (HIWORD(wParam) != BN_CLICKED) break;
-                    const HWND focus = ::GetFocus();
-                    if (focus == cmdRecord1_ || focus == cmdRecord2_) ::SendMessageW(focus, BM_CLICK, 0, 0);
-                    return 0;
-                }
-                case kIdResult:
-                    if (HIWORD(wParam) == EN_CHANGE) UpdateScrollBar();
-                    break;
-                default:
-                    break;
-            }
+            if (OnCommand(LOWORD(wParam), HIWORD(wParam))) return 0;
             break;
-        case WM_NEXTDLGCTL: {
-            // Tab in the result box, which the dialog navigation hands on to
-            // its parent as a dialog's edit control does.
-            const HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
-                                                  : ::GetNextDlgTabItem(frm_, ::GetFocus(), wParam != 0);
-            if (next != nullptr) ::SetFocus(next);
+        case WM_NEXTDLGCTL:
+            OnNextControl(wParam, lParam);
             return 0;
-        }
         case WM_ACTIVATE:
-            // The focus leaves with the window and comes back to the control
-            // that had it, as in a dialog.
-            if (LOWORD(wParam) == WA_INACTIVE) {
-                lastFocus_ = ::GetFocus();
-            } else if (HIWORD(wParam) == 0) {
-                ::SetFocus(::IsChild(frm_, lastFocus_) && ::IsWindowEnabled(lastFocus_) ? lastFocus_ : cmdRecord1_);
-                return 0;
-            }
+            if (OnActivate(wParam)) return 0;
             break;
         case WM_SIZE:
             // Minimised, the client area is empty; the controls keep their
@@ -454,33 +417,15 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             reinterpret_cast<MINMAXINFO*>(lParam)->ptMinTrackSize = {least.cx, least.cy};
             return 0;
         }
-        case WM_DPICHANGED: {
-            // Moved to a monitor of another scale, or the scale changed:
-            // the window takes the rectangle that Windows suggests, and its
-            // controls and fonts follow the new dots per inch.
-            dpi_ = HIWORD(wParam);
-            MakeFonts(dpi_);
-            const RECT& suggested = *reinterpret_cast<const RECT*>(lParam);
-            ::SetWindowPos(frm_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
-                           suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
-            // A window that keeps its size (a maximised one) gets no
-            // WM_SIZE, so the controls are placed here too.
-            Place();
+        case WM_DPICHANGED:
+            OnDpiChanged(HIWORD(wParam), *reinterpret_cast<const RECT*>(lParam));
             return 0;
-        }
         case WM_SETCURSOR:
             if (!LookupRunning()) break;
             ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));
             return TRUE;
         case WM_CLOSE:
-            // Closed in the middle of a lookup, the window would be gone
-            // when the lookup comes back to it: the lookup is broken off
-            // first, if the clerk says so.
-            if (LookupRunning()) {
-                AskToBreakOff();
-            } else {
-                ::DestroyWindow(frm_);
-            }
+            OnClose();
             return 0;
         case WM_ENDSESSION:
             // The session ends: a lookup is broken off, as on "Ja".
@@ -496,4 +441,75 @@ LRESULT frmMain::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
             break;
     }
     return ::DefWindowProcW(frm_, message, wParam, lParam);
+}
+
+bool frmMain::OnCommand(WORD id, WORD notification) {
+    switch (id) {
+        case kIdRecord1:
+            if (notification != BN_CLICKED) return false;
+            cmdRecord1_Click();
+            return true;
+        case kIdRecord2:
+            if (notification != BN_CLICKED) return false;
+            cmdRecord2_Click();
+            return true;
+        case IDOK: {
+            // Return or keypad Enter, with no default button: a focused
+            // record button is clicked, as a dialog does; neither button
+            // becomes the window's default.
+            if (notification != BN_CLICKED) return false;
+            const HWND focus = ::GetFocus();
+            if (focus == cmdRecord1_ || focus == cmdRecord2_) ::SendMessageW(focus, BM_CLICK, 0, 0);
+            return true;
+        }
+        case kIdResult:
+            if (notification == EN_CHANGE) UpdateScrollBar();
+            return false;
+        default:
+            return false;
+    }
+}
+
+void frmMain::OnNextControl(WPARAM wParam, LPARAM lParam) {
+    // Tab in the result box, which the dialog navigation hands on to its
+    // parent as a dialog's edit control does.
+    const HWND next = LOWORD(lParam) != 0 ? reinterpret_cast<HWND>(wParam)
+                                          : ::GetNextDlgTabItem(frm_, ::GetFocus(), wParam != 0);
+    if (next != nullptr) ::SetFocus(next);
+}
+
+bool frmMain::OnActivate(WPARAM wParam) {
+    // The focus leaves with the window and comes back to the control that
+    // had it, as in a dialog.
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        lastFocus_ = ::GetFocus();
+        return false;
+    }
+    if (HIWORD(wParam) != 0) return false;
+    ::SetFocus(::IsChild(frm_, lastFocus_) && ::IsWindowEnabled(lastFocus_) ? lastFocus_ : cmdRecord1_);
+    return true;
+}
+
+void frmMain::OnDpiChanged(int dpi, const RECT& suggested) {
+    // Moved to a monitor of another scale, or the scale changed: the window
+    // takes the rectangle that Windows suggests, and its controls and fonts
+    // follow the new dots per inch.
+    dpi_ = dpi;
+    MakeFonts(dpi_);
+    ::SetWindowPos(frm_, nullptr, suggested.left, suggested.top, suggested.right - suggested.left,
+                   suggested.bottom - suggested.top, SWP_NOZORDER | SWP_NOACTIVATE);
+    // A window that keeps its size (a maximised one) gets no WM_SIZE, so
+    // the controls are placed here too.
+    Place();
+}
+
+void frmMain::OnClose() {
+    // Closed in the middle of a lookup, the window would be gone when the
+    // lookup comes back to it: the lookup is broken off first, if the clerk
+    // says so.
+    if (LookupRunning()) {
+        AskToBreakOff();
+    } else {
+        ::DestroyWindow(frm_);
+    }
 }

@@ -9,7 +9,7 @@
 #include <string>
 #include <type_traits>
 
-#include "lookup_window.h"
+#include "window/lookup_window.h"
 
 // The message box of an error (see ErrorBoxText), the window's caption.
 void ShowErrorBox(HWND owner, const keil::Failure& failure);
@@ -30,7 +30,9 @@ public:
     static constexpr int kIdRecord2 = 102;
     static constexpr int kIdResult = 103;
 
-    explicit frmMain(HINSTANCE instance);
+    // The window of the instance `instance`, whose lookups use the lookup
+    // folder `place`.
+    frmMain(HINSTANCE instance, keil::LookupPlace place);
     ~frmMain() override;
     frmMain(const frmMain&) = delete;
     frmMain& operator=(const frmMain&) = delete;
@@ -39,19 +41,19 @@ public:
     // Runs the message loop until the window closes; returns the exit status.
     int RunMessageLoop();
 
+protected:
     void SetRecord1Enabled(bool enabled) override;
     void SetRecord2Enabled(bool enabled) override;
     void SetResultText(const std::u16string& text) override;
     // Dispatches the thread's messages but the user's input, which it
     // drops; a request to close the window (Alt+F4, the close box) still
     // reaches it, and asks whether to break the lookup off.
-    void WhileWaiting() override;
+    void TakeTurn() override;
     // The words stand in the result box, which the block or an error's
     // emptying replaces. To be spoken, the result box is a polite live
     // region named by them, and a screen reader is told that it changed.
     void ShowWaitNotice(const std::string& text, bool speak) override;
 
-protected:
     // Holds the window for a lookup: the busy pointer, and the focus kept;
     // what was clicked or typed meanwhile is dropped at the end.
     std::unique_ptr<Hold> HoldForLookup() override;
@@ -69,6 +71,13 @@ protected:
 private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    // The messages that Handle hands on; those that say whether they took
+    // the message return true when no default handling follows.
+    bool OnCommand(WORD id, WORD notification);
+    void OnNextControl(WPARAM wParam, LPARAM lParam);
+    bool OnActivate(WPARAM wParam);
+    void OnDpiChanged(int dpi, const RECT& suggested);
+    void OnClose();
     // Places the controls by the twips layout at the window's size and
     // resolution (dpi_): the buttons where they are, the result box filling
     // the rest.

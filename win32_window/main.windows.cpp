@@ -1,7 +1,8 @@
 #include <objbase.h>
 
-#include "error.h"
-#include "frm_main.windows.h"
+#include "shared_folder/fixed_paths.h"
+#include "system/error.h"
+#include "win32_window/frm_main.windows.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
     // The application manifest makes the program per-monitor DPI aware, so
@@ -15,7 +16,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
         }
     } const comUser{SUCCEEDED(com)};
     try {
-        frmMain window(instance);
+        frmMain window(instance, keil::FixedLookupPlace());
         window.Show(showCommand);
         return window.RunMessageLoop();
     } catch (const keil::Error& e) {

@@ -1,7 +1,7 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
-#include "screen_reader.h"
+#include "window/screen_reader.h"
 
 namespace keil {
 

@@ -1,12 +1,12 @@
-#include "display_text.h"
+#include "window/display_text.h"
 
 #include <algorithm>
 
-#include "error.h"
+#include "system/error.h"
 
 namespace keil {
 
-std::u16string DisplayTextFromBlock(std::u16string_view block, std::u16string_view lineBreak) {
+std::u16string DisplayTextFromBlock(std::span<const std::uint8_t> block, std::u16string_view lineBreak) {
     constexpr char16_t kCr = 0x0D;
     constexpr char16_t kLf = 0x0A;
     constexpr char16_t kTab = 0x09;

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
 
 namespace keil {
 
-// The text that a result box shows for a result block. Every character
-// keeps its code, except line ends and control characters, which no text
-// box shows as they are:
+// The text that a result box shows for a result block, given as its bytes,
+// each the character of the same code. Every character keeps its code,
+// except line ends and control characters, which no text box shows as
+// they are:
 // - CR LF, a lone CR and a lone LF each become `lineBreak`;
 // - TAB stays;
 // - the other codes 0 to 31 and 127 become their visible symbols
@@ -18,7 +21,7 @@ namespace keil {
 //   bytes that Windows-1252 leaves unassigned.
 // - of a block longer than kMostShownCharacters, the first that many are
 //   shown, then, on a line of its own, a note of how many more there are.
-std::u16string DisplayTextFromBlock(std::u16string_view block, std::u16string_view lineBreak);
+std::u16string DisplayTextFromBlock(std::span<const std::uint8_t> block, std::u16string_view lineBreak);
 
 // A record is a few hundred characters. A text box lays out a line that
 // has no blank in a time that grows with the square of its length (a line

@@ -1,55 +1,35 @@
-#include "lookup_window.h"
+#include "window/lookup_window.h"
 
 #include <new>
 
-#include "error.h"
+#include "window/display_text.h"
+#include "window/wait_notice.h"
 
 namespace keil {
-namespace {
 
-// Passes the operations on to the window and notes whether the text was set.
-class NotingWindow : public WindowOperations {
+// The hooks of a lookup's waits on this window: the toolkit's turn, the
+// words of the wait, and whether the clerk broke the lookup off.
+class LookupWindow::Hooks : public WaitHooks {
 public:
-    explicit NotingWindow(WindowOperations& window) : window_(window) {}
-    void SetRecord1Enabled(bool enabled) override { window_.SetRecord1Enabled(enabled); }
-    void SetRecord2Enabled(bool enabled) override { window_.SetRecord2Enabled(enabled); }
-    void SetResultText(const std::u16string& text) override {
-        window_.SetResultText(text);
-        shownBlock = true;
-    }
-    void WhileWaiting() override { window_.WhileWaiting(); }
-    void ShowWaitNotice(const std::string& text, bool speak) override { window_.ShowWaitNotice(text, speak); }
-    bool ClerkBreaksOff() override { return window_.ClerkBreaksOff(); }
-    bool shownBlock = false;
-
-private:
-    WindowOperations& window_;
-};
-
-}  // namespace
-
-LookupOutcome RunCatching(WindowOperations& window, void (*handler)(WindowOperations&)) {
-    NotingWindow noting(window);
-    LookupOutcome outcome;
-    try {
-        handler(noting);
-    } catch (const Error& e) {
-        outcome.failure = Failure{e.number(), e.text()};
-    } catch (const std::bad_alloc&) {
-        outcome.failure = Failure{kErrAllocation, kOutOfMemoryText};
-    }
-    outcome.shownBlock = noting.shownBlock;
-    if (outcome.failure && !outcome.shownBlock) {
-        try {
-            window.SetResultText(u"");
-        } catch (const Error&) {
-            // The error that ended the lookup is the one to show; the
-            // program ends after it either way.
-        } catch (const std::bad_alloc&) {
+    explicit Hooks(LookupWindow& window) : window_(window) {}
+    void Pump() override {
+        window_.TakeTurn();
+        if (const std::optional<WaitNotice::Words> words = notice_.Due(WaitNotice::Clock::now())) {
+            window_.ShowWaitNotice(words->text, words->speak);
         }
     }
-    return outcome;
-}
+    bool Cancelled() override { return window_.breakOff_; }
+    void Waiting(WaitingFor what, const std::string& holder) override { notice_.Now(what, holder); }
+
+private:
+    LookupWindow& window_;
+    WaitNotice notice_;
+};
+
+LookupWindow::LookupWindow(LookupPlace place, std::u16string lineBreak)
+    : place_(std::move(place)), lineBreak_(std::move(lineBreak)) {}
+
+LookupWindow::~LookupWindow() = default;
 
 std::string ErrorBoxText(const Failure& failure) {
     return "Fehler " + std::to_string(failure.number) + ": " + failure.text +
@@ -59,6 +39,10 @@ std::string ErrorBoxText(const Failure& failure) {
 void LookupWindow::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 
 void LookupWindow::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
+
+void LookupWindow::ShowResultBlock(std::span<const std::uint8_t> block) {
+    SetResultText(DisplayTextFromBlock(block, lineBreak_));
+}
 
 void LookupWindow::AskToBreakOff() {
     if (!running_ || asking_ || breakOff_) return;
@@ -75,21 +59,51 @@ void LookupWindow::MustEnd() {
     }
 }
 
-void LookupWindow::RunHeld(void (*handler)(WindowOperations&)) {
+void LookupWindow::RunHeld(const Lookup& lookup) {
     if (running_) return;
-    LookupOutcome outcome;
+    std::optional<Failure> failure;
+    bool shownBlock = false;
     {
         running_ = true;
         const std::unique_ptr<Hold> held = HoldForLookup();
-        outcome = RunCatching(*this, handler);
+        try {
+            SetRecord1Enabled(false);
+            SetRecord2Enabled(false);
+            Hooks hooks(*this);
+            lookup(place_, hooks, [&](std::span<const std::uint8_t> block) {
+                ShowResultBlock(block);
+                shownBlock = true;
+            });
+            SetRecord1Enabled(true);
+            SetRecord2Enabled(true);
+        } catch (const Error& e) {
+            failure = Failure{e.number(), e.text()};
+        } catch (const std::bad_alloc&) {
+            failure = Failure{kErrAllocation, kOutOfMemoryText};
+        }
+        // A lookup that failed before it showed its own block empties the
+        // result box, so that no earlier record stays on screen beside the
+        // error; one that failed after (its exchange file was replaced)
+        // keeps its block.
+        if (failure && !shownBlock) {
+            try {
+                SetResultText(u"");
+            } catch (const Error&) {
+                // The error that ended the lookup is the one to show; the
+                // program ends after it either way.
+            } catch (const std::bad_alloc&) {
+            }
+        }
         running_ = false;
     }
     AfterLookup();
-    if (outcome.BrokenOffByClerk()) {
+    if (failure && failure->number == kErrBrokenOffByClerk) {
         End(kExitClosed);
-    } else if (outcome.failure) {
-        ShowErrorAndEnd(*outcome.failure);
-    } else if (outcome.MovesFocusToResult(ScreenReaderRuns())) {
+    } else if (failure) {
+        ShowErrorAndEnd(*failure);
+    } else if (shownBlock && ScreenReaderRuns()) {
+        // The screen reader reads the block out without the clerk moving
+        // there first.
         MoveFocusToResult();
     }
 }

@@ -1,18 +1,22 @@
 #pragma once
 
 // What both windows do around a lookup, free of any toolkit: the running
-// guard and the Click handlers, the run with the window held, what ends
-// it and what comes of it (the result box emptied beside an error, the
-// error's message box, the focus moved for a screen reader, the end of the
-// program), and the question that a request to close asks meanwhile.
+// guard and the Click handlers, the record buttons disabled for the length
+// of a run, the run with the window held and its waits' words shown, what
+// ends it and what comes of it (the block shown, the result box emptied
+// beside an error, the error's message box, the focus moved for a screen
+// reader, the end of the program), and the question that a request to
+// close asks meanwhile. Each window provides what its toolkit does.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 
-#include "error.h"
-#include "lookup_run.h"
+#include "run/lookup_run.h"
+#include "system/error.h"
 
 namespace keil {
 
@@ -22,36 +26,12 @@ struct Failure {
     std::string text;
 };
 
-// What a lookup came to.
-struct LookupOutcome {
-    std::optional<Failure> failure;
-    // Whether the lookup set the result box's text.
-    bool shownBlock = false;
-
-    // Whether the focus moves to the result box now: after a lookup that
-    // showed its block without an error, when a screen reader runs, so that
-    // it reads the block out without the clerk moving there first.
-    bool MovesFocusToResult(bool screenReaderRunning) const {
-        return !failure && shownBlock && screenReaderRunning;
-    }
-
-    // Whether the clerk broke the lookup off to end the program: it ends
-    // then without an error box.
-    bool BrokenOffByClerk() const { return failure && failure->number == kErrBrokenOffByClerk; }
-};
-
 // The question that a request to close the window asks while a lookup
 // runs, and the access keys of its buttons; "Nein" is the default.
 inline constexpr const char* kBreakOffQuestion =
     "Die Suche läuft noch. Wollen Sie sie abbrechen und den Keilbrecher beenden?";
 inline constexpr const char* kYes = "&Ja";
 inline constexpr const char* kNo = "&Nein";
-
-// Runs the Click handler `handler` on `window` and catches the error that
-// ends it. A lookup that fails before it showed its own block empties the
-// result box, so that no earlier record stays on screen beside the error;
-// one that fails after (its exchange file was replaced) keeps its block.
-LookupOutcome RunCatching(WindowOperations& window, void (*handler)(WindowOperations&));
 
 // The program's exit status after an error's message box; a lookup that
 // the clerk broke off ends it as closing the window does.
@@ -62,17 +42,24 @@ inline constexpr int kExitClosed = 0;
 // them, that the program ends.
 std::string ErrorBoxText(const Failure& failure);
 
-// A window that lookups run on: what both windows share. Each window
-// provides what its toolkit does.
-class LookupWindow : public WindowOperations {
+class LookupWindow {
 public:
+    // `place` is where lookups find the lookup folder; `lineBreak` what the
+    // toolkit's result box takes for the end of a line.
+    LookupWindow(LookupPlace place, std::u16string lineBreak);
+    virtual ~LookupWindow();
+    LookupWindow(const LookupWindow&) = delete;
+    LookupWindow& operator=(const LookupWindow&) = delete;
+
     // The Click handlers of the two record buttons: a lookup of record 1 or
     // 2. A click that still reaches the window while a lookup runs does
     // nothing.
     void cmdRecord1_Click();
     void cmdRecord2_Click();
 
-    bool ClerkBreaksOff() override { return breakOff_; }
+    // Shows the result block `block` (its bytes) in the result box, as a
+    // text box can show it (DisplayTextFromBlock).
+    void ShowResultBlock(std::span<const std::uint8_t> block);
 
     // A request to close the window while a lookup runs: asks whether to
     // break it off and end the program ("Nein" the default), once at a
@@ -88,9 +75,31 @@ public:
         virtual ~Hold() = default;
     };
 
+    // A lookup of the run's: RunLookup for one record, with the window's
+    // place, hooks and way to show the block.
+    using Lookup = std::function<void(const LookupPlace&, WaitHooks&, const ShowBlock&)>;
+
 protected:
     bool LookupRunning() const { return running_; }
 
+    // Runs `lookup` with the window held, as the record buttons' handlers
+    // do, and comes to its end: the block shown and the buttons enabled
+    // again, or, after an error, the result box emptied when the lookup
+    // showed no block of its own and the error's message box; a lookup
+    // that the clerk broke off ends the program.
+    void RunHeld(const Lookup& lookup);
+
+    // What the toolkit does. The enabled state of each record button and
+    // the whole text of the result box (already made for display):
+    virtual void SetRecord1Enabled(bool enabled) = 0;
+    virtual void SetRecord2Enabled(bool enabled) = 0;
+    virtual void SetResultText(const std::u16string& text) = 0;
+    // Takes in what the window system has for the window while a lookup
+    // waits, such as painting, and drops what the user gives meanwhile.
+    virtual void TakeTurn() = 0;
+    // Says in words (UTF-8) what the lookup waits for, where the clerk
+    // sees it; `speak` asks that a screen reader speak them now.
+    virtual void ShowWaitNotice(const std::string& text, bool speak) = 0;
     virtual std::unique_ptr<Hold> HoldForLookup() = 0;
     // Asks the question of AskToBreakOff; true for "Ja".
     virtual bool AskWhetherToBreakOff() = 0;
@@ -108,7 +117,10 @@ protected:
     virtual void AfterLookup() {}
 
 private:
-    void RunHeld(void (*handler)(WindowOperations&));
+    class Hooks;
+
+    LookupPlace place_;
+    std::u16string lineBreak_;
     bool running_ = false;
     bool breakOff_ = false;
     bool asking_ = false;

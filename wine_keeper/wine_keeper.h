@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "unique_fd.posix.h"
+#include "system/unique_fd.posix.h"
 
 namespace keil {
 

@@ -1,4 +1,4 @@
-#include "wine_keeper.h"
+#include "wine_keeper/wine_keeper.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "spawn.posix.h"
+#include "system/spawn.posix.h"
 
 extern char** environ;
 

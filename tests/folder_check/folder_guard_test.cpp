@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "folder_guard.h"
+#include "folder_check/folder_guard.h"
 
 namespace keil::test {
 namespace {

@@ -20,7 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "protocol.posix.h"
+#include "helper/protocol.posix.h"
 
 namespace {
 

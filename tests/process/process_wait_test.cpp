@@ -5,18 +5,18 @@
 
 #include <climits>
 
-#include "error.h"
-#include "exchange_file.h"
-#include "launcher.h"
-#include "process_wait.h"
+#include "process/launcher.h"
+#include "process/process_wait.h"
+#include "shared_folder/exchange_file.h"
 #include "support.h"
+#include "system/error.h"
 
 namespace keil::test {
 namespace {
 
 LaunchedProcess StartFake(const std::string& mode) {
     PrepareFolder(mode);
-    const ExchangeFiles files(RequestFilePath(), ResponseFilePath());
+    const ExchangeFiles files(FixedExchangePlace(), nullptr);
     return StartProgram(InFolder("Lief-adr.exe"), files.request.native(), files.response.native());
 }
 

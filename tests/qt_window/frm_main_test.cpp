@@ -14,11 +14,11 @@
 #include <QStyleOptionButton>
 #include <QtTest>
 
-#include "application.qt.h"
-#include "display_text.h"
-#include "frm_main.qt.h"
-#include "lookup_window.h"
+#include "qt_window/application.qt.h"
+#include "qt_window/frm_main.qt.h"
 #include "support.h"
+#include "window/display_text.h"
+#include "window/lookup_window.h"
 
 using namespace keil::test;
 
@@ -28,6 +28,7 @@ namespace {
 // looks at itself while a lookup holds it.
 class ProbeWindow : public frmMain {
 public:
+    ProbeWindow() : frmMain(keil::FixedLookupPlace()) {}
     QPushButton* const cmdRecord1 = findChild<QPushButton*>("cmdRecord1");
     QPushButton* const cmdRecord2 = findChild<QPushButton*>("cmdRecord2");
     QPlainTextEdit* const txtResult = findChild<QPlainTextEdit*>("txtResult");
@@ -40,7 +41,7 @@ public:
     // The first time the lookup waits: a click on the other button that
     // reaches the window, a request to close, answered with `answer`, and a
     // repaint asked for.
-    void WhileWaiting() override {
+    void TakeTurn() override {
         if (waits++ == 0) {
             cmdRecord1_Click();
             QTimer::singleShot(100, this, [this] {
@@ -55,7 +56,7 @@ public:
             closedDuringRun = close();
             update();
         }
-        frmMain::WhileWaiting();
+        frmMain::TakeTurn();
     }
     // The words of the wait, and those that the notice showed anew for a
     // screen reader.
@@ -80,6 +81,9 @@ public:
 };
 
 QString Shown(const std::string& block) { return QString::fromLatin1(block).replace("\r\n", "\n"); }
+
+// The bytes of a block whose characters are all below 256.
+std::vector<std::uint8_t> Bytes(std::u16string_view block) { return {block.begin(), block.end()}; }
 
 }  // namespace
 
@@ -113,7 +117,7 @@ private slots:
             bool scrolls;
         } blocks[] = {{u"kurz\r\n", false}, {std::u16string(40 * 8, u'x') + u"\r\n", true}, {u"kurz\r\n", false}};
         for (const auto& [block, scrolls] : blocks) {
-            window.SetResultText(block);
+            window.ShowResultBlock(Bytes(block));
             QApplication::processEvents();
             QCOMPARE(window.txtResult->verticalScrollBar()->isVisible(), scrolls);
             QVERIFY(!window.txtResult->horizontalScrollBar()->isVisible());
@@ -219,7 +223,7 @@ private slots:
     // of the rest, which it lays out at once.
     void longLineIsCut() {
         ProbeWindow window;
-        window.SetResultText(std::u16string(10'000'000, u'x') + u"\r\n");
+        window.ShowResultBlock(Bytes(std::u16string(10'000'000, u'x') + u"\r\n"));
         const QString shown = window.txtResult->toPlainText();
         QVERIFY(shown.startsWith(QString(keil::kMostShownCharacters, 'x') + "\n[… "));
         QVERIFY(static_cast<std::size_t>(shown.size()) < keil::kMostShownCharacters + 100);

@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 
-#include "error.h"
-#include "extract.h"
+#include "run/extract.h"
 #include "support.h"
+#include "system/error.h"
 
 namespace keil::test {
 namespace {
@@ -35,13 +35,12 @@ std::string LongBlockResponse(std::size_t length) {
 
 TEST(Extraction, BlockOfExactly2To30BytesIsCut) {
     const std::string response = LongBlockResponse((std::size_t{1} << 30) - 9);
-    EXPECT_EQ(ExtractResultBlock(Bytes(response)).size(),
-              std::size_t{1} << 30);
+    EXPECT_EQ(FindResultBlock(Bytes(response)).size(), std::size_t{1} << 30);
 }
 
 TEST(Extraction, BlockOfMoreThan2To30BytesRaisesTheOverflowError) {
     const std::string response = LongBlockResponse(std::size_t{1} << 30);
-    EXPECT_EQ(Catch([&] { ExtractResultBlock(Bytes(response)); }).number, 0x20000001);
+    EXPECT_EQ(Catch([&] { FindResultBlock(Bytes(response)); }).number, 0x20000001);
 }
 
 }  // namespace

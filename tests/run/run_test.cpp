@@ -1,17 +1,17 @@
 // The whole lookup run, one row a scenario: what the fake lookup program
-// does, what the run must give (the block, or the error's number), the
-// operations on the window and the exchange files left. Every row also
-// checks what the lookup program was given, that no descriptor or handle
-// leaked and that no process was left.
+// does, what the run must give (the block, or the error's number), what it
+// showed and the exchange files left. Every row also checks what the
+// lookup program was given, that no descriptor or handle leaked and that
+// no process was left.
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <optional>
 
-#include "error.h"
-#include "exchange_file.h"
+#include "shared_folder/exchange_file.h"
 #include "support.h"
+#include "system/error.h"
 
 namespace keil::test {
 namespace {
@@ -23,7 +23,6 @@ enum Left { kNone = 0, kIn = 1, kOut = 2, kInAndOut = 3 };
 const std::string kScreen = SampleScreen();
 const std::string kBlock = SampleBlock();
 const std::optional<std::string> kNothing = std::nullopt;
-const OperationLog kShownThenFailed = {"1:off", "2:off", "text"};
 const std::string kHighBytes = std::string("Nul\0", 4) + "\x80\x9f\xa0\xfc\xff";
 
 struct Scenario {
@@ -245,8 +244,8 @@ protected:
     // helper on POSIX) before any row counts the descriptors.
     static void SetUpTestSuite() {
         PrepareResponse(kScreen);
-        RecordingWindow first;
-        cmdRecord1_Click(first);
+        Recorder first;
+        first.LookUp(1);
     }
 };
 
@@ -259,17 +258,17 @@ TEST_P(Run, Scenario) {
     if ((s.asRoot || s.diskFree >= 0) && !RunsAsRoot()) GTEST_SKIP() << "this row needs root";
     const SmallDisk disk(s.diskFree);
     const int handles = CountOpenHandles();
-    RecordingWindow window;
+    Recorder window;
     LimitFileSize(s.fileSizeLimit);
-    const Raised raised = Catch([&] { cmdRecord1_Click(window); });
+    const Raised raised = Catch([&] { window.LookUp(1); });
     LimitFileSize(0);
 
     EXPECT_EQ(raised.number, s.error);
     EXPECT_NE(raised.text.find(s.named), std::string::npos) << raised.text;
     // The lock goes with the run, on the error road too.
     EXPECT_TRUE(FolderLockIsFree()) << ReadFileBytes("/proc/locks");
-    EXPECT_EQ(window.shown, s.shown ? Widen(*s.shown) : u"before");
-    EXPECT_EQ(window.log, s.error == 0 ? kCompleteRun : s.shown ? kShownThenFailed : kFailedRun);
+    EXPECT_EQ(window.shown, s.shown ? *s.shown : "before");
+    EXPECT_EQ(window.shows, s.shown ? 1 : 0);
     EXPECT_EQ(FileExists(RequestFilePath()), (s.left & kIn) != 0);
     EXPECT_EQ(FileExists(ResponseFilePath()), (s.left & kOut) != 0);
     // What a run that ended well leaves behind holds nothing.

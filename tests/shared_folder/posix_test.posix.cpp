@@ -13,12 +13,11 @@
 #include <fstream>
 #include <thread>
 
-#include "error.h"
-#include "exchange_file.posix.h"
-#include "helper_client.posix.h"
-#include "responsive_wait.h"
+#include "shared_folder/exchange_file.posix.h"
+#include "shared_folder/helper_client.posix.h"
 #include "support.h"
-#include "unique_fd.posix.h"
+#include "system/error.h"
+#include "system/unique_fd.posix.h"
 
 namespace keil::test {
 namespace {
@@ -48,14 +47,11 @@ TEST(Lock, OneLongHolderIsWaitedForAndNamed) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2500));
         held.reset();
     });
-    RecordingWindow waiting;
-    const Raised raised = Catch([&] {
-        const WaitingWindow registered(waiting);
-        cmdRecord1_Click(waiting);
-    });
+    Recorder waiting;
+    const Raised raised = Catch([&] { waiting.LookUp(1); });
     release.join();
     EXPECT_EQ(raised.number, 0) << raised.text;
-    EXPECT_EQ(waiting.shown, Widen(SampleBlock()));
+    EXPECT_EQ(waiting.shown, SampleBlock());
     EXPECT_GT(waiting.waits, 1);
     const std::string user = ::getpwuid(::geteuid())->pw_name;
     ASSERT_FALSE(waiting.notices.empty());
@@ -79,49 +75,46 @@ pid_t HelperPid() {
 TEST(Helper, EndedDuringARunOrStoppedIsNamedAsSuch) {
     // Kills it once the lookup program runs, not while it makes the files:
     // a slow helper (a sanitizer's build) gives the window a turn then.
-    class KillingWindow : public RecordingWindow {
+    class KillingWindow : public Recorder {
     public:
-        void WhileWaiting() override {
+        void Pump() override {
             if (!killed && FileExists(InFolder("fake-runs.txt"))) killed = ::kill(HelperPid(), SIGKILL) == 0;
         }
         bool killed = false;
     };
     PrepareResponse(SampleScreen(), "sleep-ms 300\n");
     KillingWindow killing;
-    const Raised ended = Catch([&] {
-        const WaitingWindow registered(killing);
-        cmdRecord1_Click(killing);
-    });
+    const Raised ended = Catch([&] { killing.LookUp(1); });
     EXPECT_EQ(ended.number, kErrHelperFailed);
     EXPECT_NE(ended.text.find("hat während der Suche unerwartet geendet"), std::string::npos) << ended.text;
-    EXPECT_EQ(killing.shown, Widen(SampleBlock()));
+    EXPECT_EQ(killing.shown, SampleBlock());
 
     PrepareResponse(SampleScreen());
-    RecordingWindow first;
-    cmdRecord1_Click(first);
+    Recorder first;
+    first.LookUp(1);
     const pid_t idle = HelperPid();
     ASSERT_EQ(::kill(idle, SIGSTOP), 0);
-    const Raised stopped = Catch([] { MakeExchangeFiles(RequestFilePath(), ResponseFilePath()); });
+    const Raised stopped = Catch([] { MakeExchangeFiles(FixedExchangePlace(), nullptr); });
     EXPECT_EQ(stopped.number, kErrHelperFailed);
     EXPECT_NE(stopped.text.find("(Prozess " + std::to_string(idle) + ") antwortet nicht"), std::string::npos)
         << stopped.text;
-    RecordingWindow after;
-    cmdRecord2_Click(after);
-    EXPECT_EQ(after.shown, Widen(SampleBlock()));
+    Recorder after;
+    after.LookUp(2);
+    EXPECT_EQ(after.shown, SampleBlock());
 }
 
 // A helper that may open no more files reports the creation as the act
 // that failed. (A dead helper started again: EndedDuringARunOrStopped.)
 TEST(Helper, FailedCreationIsNamed) {
     PrepareResponse(SampleScreen());
-    RecordingWindow first;
-    cmdRecord1_Click(first);
+    Recorder first;
+    first.LookUp(1);
     const pid_t pid = HelperPid();
     ASSERT_GT(pid, 0);
     // Its standard descriptors, the folder and its lock: none left for in.txt.
     const rlimit few{5, 5};
     ASSERT_EQ(::prlimit(pid, RLIMIT_NOFILE, &few, nullptr), 0);
-    const Raised raised = Catch([] { MakeExchangeFiles(RequestFilePath(), ResponseFilePath()); });
+    const Raised raised = Catch([] { MakeExchangeFiles(FixedExchangePlace(), nullptr); });
     EXPECT_EQ(raised.number, EMFILE);
     EXPECT_NE(raised.text.find("kann nicht angelegt werden"), std::string::npos) << raised.text;
 }

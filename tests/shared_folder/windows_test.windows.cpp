@@ -5,12 +5,10 @@
 
 #include <thread>
 
-#include "error.h"
-#include "folder_lock.h"
-#include "folder_lock.windows.h"
-#include "responsive_wait.h"
+#include "shared_folder/folder_lock.windows.h"
 #include "support.h"
-#include "windows_support.windows.h"
+#include "system/error.h"
+#include "system/windows_support.windows.h"
 
 #include <sddl.h>
 
@@ -43,8 +41,8 @@ TEST_P(Squat, IsNamedInTheError) {
     PrepareResponse(SampleScreen());
     const UniqueHandle squatted(GetParam().squat(FolderLockName(FibuDir())));
     ASSERT_TRUE(squatted.valid());
-    RecordingWindow window;
-    const Raised raised = Catch([&] { cmdRecord1_Click(window); });
+    Recorder window;
+    const Raised raised = Catch([&] { window.LookUp(1); });
     EXPECT_EQ(raised.number, kErrLockTaken);
     EXPECT_NE(raised.text.find("mit dem Namen „Global\\Keilbrecher lookup folder c:/fibu/“."), std::string::npos)
         << raised.text;
@@ -66,12 +64,9 @@ TEST(Lock, OneLongHolderIsWaitedFor) {
         ::ReleaseMutex(mutex.get());
     });
     ::WaitForSingleObject(taken.get(), INFINITE);
-    RecordingWindow waiting;
+    Recorder waiting;
     ::PostThreadMessageW(::GetCurrentThreadId(), WM_NULL, 0, 0);  // for the waiting window
-    const Raised raised = Catch([&] {
-        const WaitingWindow registered(waiting);
-        const FolderLock lock(FibuDir());
-    });
+    const Raised raised = Catch([&] { const FolderLock lock(FibuDir(), &waiting); });
     holder.join();
     EXPECT_EQ(raised.number, 0) << raised.text;
     EXPECT_GT(waiting.waits, 0);

@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "error.h"
 #include "support.h"
+#include "system/error.h"
 
 namespace {
 
@@ -25,12 +25,12 @@ constexpr int kStartRetries = 3;
 int main(int, char** argv) {
     const bool first = std::string(argv[1]) == "1";
     // The company names that the demo's two records begin with.
-    const std::u16string company = first ? u"M\u00fcller & S\u00f6hne" : u"\u00d6zt\u00fcrk Papier";
-    keil::test::RecordingWindow window;
+    const std::string company = first ? "M\xfcller & S\xf6hne" : "\xd6zt\xfcrk Papier";
+    keil::test::Recorder window;
     int retries = 0;
     for (int i = 1; i <= std::atoi(argv[2]); ++i) {
         try {
-            (first ? keil::cmdRecord1_Click : keil::cmdRecord2_Click)(window);
+            window.LookUp(first ? 1 : 2);
         } catch (const keil::Error& e) {
             std::fprintf(stderr, "record %s, lookup %d: error %d: %s\n", argv[1], i, e.number(), e.text());
             if (e.number() != kWineStartFailure || ++retries > kStartRetries) return 1;

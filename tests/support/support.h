@@ -11,9 +11,11 @@
 #include <utility>
 #include <vector>
 
-#include "error.h"
-#include "fixed_paths.h"
-#include "lookup_run.h"
+#include "run/lookup_run.h"
+#include "shared_folder/exchange_file.h"
+#include "shared_folder/fixed_paths.h"
+#include "system/error.h"
+#include "window/wait_notice.h"
 
 namespace keil::test {
 
@@ -93,6 +95,11 @@ Raised Catch(Action&& action) {
     return {};
 }
 
+// The exchange files of this build's lookup folder, as a run uses them.
+inline ExchangePlace FixedExchangePlace() {
+    return {RequestFilePath(), ResponseFilePath(), FibuDir(), HelperPath()};
+}
+
 // Platform facts: which platform this is; the system's error numbers of a
 // missing file, a missing folder, a program file that holds no program and
 // a full disk;
@@ -168,27 +175,41 @@ private:
     bool mounted_ = false;
 };
 
-// The window operations of a run that went to its end, and of a run that an
-// error left early.
-using OperationLog = std::vector<std::string>;
-inline const OperationLog kCompleteRun = {"1:off", "2:off", "text", "1:on", "2:on"};
-inline const OperationLog kFailedRun = {"1:off", "2:off"};
-
-// Records the window operations in the order of the calls.
-class RecordingWindow : public WindowOperations {
+// Stands in for the window that a run hands its block and whose hooks its
+// waits call: counts the turns, shows the words that the window would show
+// and notes the block. One lookup at a time; each clerk's notice starts
+// with her lookup.
+class Recorder : public WaitHooks {
 public:
-    void SetRecord1Enabled(bool enabled) override { log.push_back(enabled ? "1:on" : "1:off"); }
-    void SetRecord2Enabled(bool enabled) override { log.push_back(enabled ? "2:on" : "2:off"); }
-    void SetResultText(const std::u16string& text) override {
-        log.push_back("text");
-        shown = text;
+    void Pump() override {
+        ++waits;
+        if (const auto words = notice_.Due(WaitNotice::Clock::now())) {
+            notices.push_back(words->text + (words->speak ? " (spoken)" : ""));
+        }
     }
-    void WhileWaiting() override { ++waits; }
-    void ShowWaitNotice(const std::string& text, bool speak) override { notices.push_back(text + (speak ? " (spoken)" : "")); }
-    OperationLog log;
+    bool Cancelled() override { return false; }
+    void Waiting(WaitingFor what, const std::string& holder) override { notice_.Now(what, holder); }
+
+    // Notes the block as its bytes.
+    ShowBlock Show() {
+        return [this](std::span<const std::uint8_t> block) {
+            shown.assign(block.begin(), block.end());
+            ++shows;
+        };
+    }
+    // A lookup of record 1 or 2 in this build's lookup folder.
+    void LookUp(int record) {
+        notice_ = WaitNotice();
+        (record == 1 ? cmdRecord1_Click : cmdRecord2_Click)(FixedLookupPlace(), *this, Show());
+    }
+
+    std::string shown = "before";
+    int shows = 0;
     std::vector<std::string> notices;
     int waits = 0;
-    std::u16string shown = u"before";
+
+private:
+    WaitNotice notice_;
 };
 
 }  // namespace keil::test

@@ -18,7 +18,7 @@
 #include <cstdlib>
 #include <thread>
 
-#include "process_wait.h"
+#include "process/process_wait.h"
 #include "support.h"
 
 namespace keil::test {
@@ -51,7 +51,7 @@ std::int32_t WaitWithPidfdRefused(std::int32_t processId) {
             ::syscall(SYS_pidfd_open, ::getpid(), 0) != -1 || errno != EPERM) {
             std::abort();
         }
-        code = WaitForProcessExit(processId);
+        code = WaitForProcessExit(processId, nullptr).exitCode;
     }).join();
     return code;
 }
@@ -60,7 +60,9 @@ std::int32_t WaitWithPidfdRefused(std::int32_t processId) {
 
 // With process file descriptors, and with waitpid where a sandbox refuses
 // them (as a kernel without them does).
-const std::vector<Wait> kWaits = {{"Pidfd", &WaitForProcessExit}, {"PidfdRefused", &WaitWithPidfdRefused}};
+const std::vector<Wait> kWaits = {
+    {"Pidfd", [](std::int32_t processId) { return WaitForProcessExit(processId, nullptr).exitCode; }},
+    {"PidfdRefused", &WaitWithPidfdRefused}};
 
 int CountOpenHandles() {
     return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {}));

@@ -7,9 +7,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "folder_lock.windows.h"
-
-#include "process_wait.h"
+#include "process/process_wait.h"
+#include "shared_folder/folder_lock.windows.h"
 #include "support.h"
 
 namespace keil::test {
@@ -33,7 +32,8 @@ const std::vector<SystemFaultCase> kSystemFaults = {
     // "The operating system cannot run %1."
     {ERROR_INVALID_ORDINAL, SystemFault::kOther},
 };
-const std::vector<Wait> kWaits = {{"Kernel32", &WaitForProcessExit}};
+const std::vector<Wait> kWaits = {
+    {"Kernel32", [](std::int32_t processId) { return WaitForProcessExit(processId, nullptr).exitCode; }}};
 
 int CountOpenHandles() {
     DWORD count = 0;

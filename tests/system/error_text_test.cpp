@@ -15,28 +15,23 @@
 #include <regex>
 #include <set>
 
-#include "error.h"
-#include "folder_guard.h"
-#include "launcher.h"
+#include "folder_check/folder_guard.h"
+#include "process/launcher.h"
+#include "run/checked.h"
+#include "run/lookup_run.h"
+#include "shared_folder/exchange_file.h"
 #include "support.h"
+#include "system/error.h"
+#include "texts.h"
 
 namespace keil::test {
 namespace {
 
-// The names that a text quotes.
-struct Names {
-    std::string file, folder, owner, user, helper;
-};
-// The longest that a server gives.
+// The longest names that a server gives.
 const Names kLongest = {R"(\\fs01-buchhaltung\fibu-mandant-0815\out.txt)", R"(\\fs01-buchhaltung\fibu-mandant-0815\)",
                         R"(TS01-BUCHHALTUNG\mueller-luedenscheidt)", "mueller-luedenscheidt",
                         "/usr/libexec/keilbrecher/keilbrecher-exchange"};
 constexpr std::size_t kMostCharacters = 450;
-
-struct TextCase {
-    std::string name;
-    std::function<void()> raise;
-};
 
 std::vector<TextCase> AllTexts(const Names& n) {
     std::vector<TextCase> cases = {
@@ -44,35 +39,19 @@ std::vector<TextCase> AllTexts(const Names& n) {
         {"Range", [] { ThrowRange(); }},
         {"EmptyResponse", [=] { ThrowEmptyResponse(0); }},
         {"EmptyResponseWithItsExitCode", [=] { ThrowEmptyResponse(7); }},
-        {"BrokeOffBySignal", [=] { ThrowBrokeOff(n.folder + "Lief-adr.exe", "das Signal 25 (SIGXFSZ)"); }},
-        {"BrokeOffByException", [=] { ThrowBrokeOff(n.folder + "Lief-adr.exe", "die Ausnahme 0xC0000409"); }},
         {"CutShort", [=] { ThrowCutShort(n.file); }},
-        {"HelperEnded", [=] { ThrowHelperEnded(n.helper); }},
-        {"HelperNotAnswering", [=] { ThrowHelperNotAnswering(n.helper, 4194303); }},
         {"BrokenOffByClerk", [=] { ThrowBrokenOffByClerk(); }},
         {"Allocation", [=] { ThrowAllocation(); }},
         {"NotPlainFile", [=] { ThrowNotPlainFile(kResponseRole, n.file, "eine besondere Datei"); }},
         {"Replaced", [=] { ThrowReplaced(kRequestRole, n.file); }},
-        {"ExchangeHelper", [=] { ThrowExchangeHelper(n.helper, n.folder); }},
-        {"LockTaken", [=] { ThrowLockTaken(n.folder, "Global\\Keilbrecher lookup folder " + n.folder); }},
         {"ResponseTooLarge", [=] { ThrowResponseTooLarge(n.file, 2147483648LL); }},
         {"ResponseChanged", [=] { ThrowResponseChanged(n.file); }},
-        {"ForeignEntry",
-         [=] { ThrowRefusedEntry(n.folder + "sub\\planted.dll", false, {Verdict::kForeignOwner, "", 0}, "dem Konto „" + n.owner + "“", ""); }},
         {"EntryWithMoreLinks", [=] { ThrowRefusedEntry(n.file, false, {Verdict::kMoreLinks, "", 0}, "", ""); }},
-        {"EntryTooWide",
-         [=] { ThrowRefusedEntry(n.folder + "Lief-adr.exe", false, {Verdict::kTooWide, "S-1-5-11", 0x2}, "",
-                                "Das Konto „NT-AUTORITÄT\\Authentifizierte Benutzer“"); }},
-        {"EntryUnreadable", [=] { ThrowRefusedEntry(n.folder + "x.dll", false, {Verdict::kTooWide, "", 0}, "", ""); }},
-        {"FolderTooWide", [=] { ThrowRefusedEntry(n.folder, true, {Verdict::kTooWide, "S-1-1-0", 0x40}, "", "Jeder Benutzer des Rechners"); }},
-        {"ForeignFolder", [=] { ThrowRefusedEntry(n.folder, true, {Verdict::kForeignOwner, "", 0}, "", ""); }},
-        {"FolderIsALink", [=] { ThrowFolderIsALink(n.folder); }},
-        {"HeldByAnother", [=] { ThrowHeldByAnother(1224, "Die Anfragedatei", n.file); }},
-        {"ReadOnly", [=] { ThrowReadOnly(kRequestRole, n.file); }},
-        {"ExtraLink", [=] { ThrowExtraLink(kRequestRole, n.file, 2); }},
         {"CommandLine", [=] { SplitCommandLine(n.file); }},
+        {"CommandLineWithoutAPart", [=] { SplitCommandLine(n.file + " < >"); }},
         {"NoSystemCode", [=] { ThrowSystemError(0, "Das Fenster des Keilbrechers kann nicht angelegt werden"); }},
     };
+    for (TextCase& platform : PlatformTexts(n)) cases.push_back(std::move(platform));
     for (const auto& [code, fault] : kSystemFaults) {
         cases.push_back({"FileError" + std::to_string(code), [=] { ThrowFileError(code, kResponseRole, n.file, "gelesen"); }});
         cases.push_back({"StartError" + std::to_string(code), [=] { ThrowStartError(code, n.folder + "Lief-adr.exe"); }});
@@ -80,8 +59,6 @@ std::vector<TextCase> AllTexts(const Names& n) {
     }
     return cases;
 }
-
-void PrintTo(const TextCase& c, std::ostream* out) { *out << c.name; }
 
 class Text : public testing::TestWithParam<TextCase> {};
 
@@ -124,8 +101,9 @@ TEST(SystemErrors, KindsHaveTextsOfTheirOwn) {
     EXPECT_EQ(ExplainSystemError(0), "Melden Sie den Fehler Ihrer IT-Betreuung.");
 }
 
-// The errors document's row of each of the program's own texts, with "…"
-// for the names that a message box fills in.
+// The errors document's row of each of the program's own texts that this
+// platform gives, with the number as the message box shows it and in
+// hexadecimal, and "…" for the names that a message box fills in.
 TEST(ErrorsDocument, ListsEveryTextOfTheProgramsOwn) {
     const std::string document = ReadFileBytes(KEIL_ERRORS_DOCUMENT);
     for (const TextCase& c : AllTexts({"…", "…", "…", "…", "…"})) {
@@ -133,7 +111,8 @@ TEST(ErrorsDocument, ListsEveryTextOfTheProgramsOwn) {
         if ((raised.number & 0x20000000) == 0) continue;
         char number[16];
         std::snprintf(number, sizeof number, "0x%08X", static_cast<unsigned>(raised.number));
-        const std::string row = "| " + std::string(number) + " | " + raised.text + " |";
+        const std::string row =
+            "| " + std::to_string(raised.number) + " | " + std::string(number) + " | " + raised.text + " |";
         EXPECT_NE(document.find(row), std::string::npos) << row;
     }
 }

@@ -12,8 +12,8 @@
 #include <string>
 #include <tuple>
 
-#include "frm_main.windows.h"
 #include "support.h"
+#include "win32_window/frm_main.windows.h"
 
 using namespace keil::test;
 
@@ -34,7 +34,7 @@ protected:
     }
     // As the program's start does, for the annotations of a long wait.
     const HRESULT com = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    frmMain window{::GetModuleHandleW(nullptr)};
+    frmMain window{::GetModuleHandleW(nullptr), keil::FixedLookupPlace()};
     const HWND frm = ::FindWindowW(L"frmMain", nullptr);
 };
 
@@ -84,7 +84,7 @@ TEST_F(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
         bool scrolls;
     } kTexts[] = {{u"kurz\r\n", false}, {tall, true}, {std::u16string(80, u'x') + u"\r\n", false}};
     for (const auto& [text, scrolls] : kTexts) {
-        window.SetResultText(text);
+        window.ShowResultBlock(std::vector<std::uint8_t>(text.begin(), text.end()));
         EXPECT_EQ((::GetWindowLongW(box, GWL_STYLE) & WS_VSCROLL) != 0, scrolls) << text.size();
         EXPECT_EQ(::GetWindowLongW(box, GWL_STYLE) & WS_HSCROLL, 0) << text.size();
     }

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "display_text.h"
+#include <vector>
+
+#include "window/display_text.h"
 
 namespace keil {
 namespace {
@@ -31,7 +33,12 @@ const DisplayCase kCases[] = {
 
 class Display : public testing::TestWithParam<DisplayCase> {};
 
-TEST_P(Display, ShowsEachCharacter) { EXPECT_TRUE(DisplayTextFromBlock(GetParam().block, u"|") == GetParam().shown); }
+// The block's bytes: each of its characters is one.
+std::vector<std::uint8_t> Bytes(std::u16string_view block) { return {block.begin(), block.end()}; }
+
+TEST_P(Display, ShowsEachCharacter) {
+    EXPECT_TRUE(DisplayTextFromBlock(Bytes(GetParam().block), u"|") == GetParam().shown);
+}
 
 INSTANTIATE_TEST_SUITE_P(DisplayText, Display, testing::ValuesIn(kCases),
                          [](const auto& row) { return std::string(row.param.name); });

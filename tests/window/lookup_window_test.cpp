@@ -1,37 +1,74 @@
-// What both windows do around a lookup: the failure caught for the message
-// box, the result box emptied when the failed lookup showed no block of
-// its own, and the focus moved to the box only after a block was shown.
-// The message box's text: the window tests.
+// What both windows do around a lookup: the record buttons disabled for its
+// length and enabled again after its block, the failure shown in the
+// message box, the result box emptied when the failed lookup showed no
+// block of its own, the focus moved to the box only after a block was
+// shown while a screen reader runs, a break-off that ends the program
+// without a box. The message box's text and the toolkits' own parts: the
+// window tests.
 
 #include <gtest/gtest.h>
 
 #include <new>
 
-#include "error.h"
-#include "lookup_window.h"
 #include "support.h"
+#include "system/error.h"
+#include "window/lookup_window.h"
 
 namespace keil::test {
 namespace {
 
+// A window without a toolkit: records what the lookup does to it.
+class FakeWindow : public LookupWindow {
+public:
+    explicit FakeWindow(bool screenReader) : LookupWindow(FixedLookupPlace(), u"|"), screenReader_(screenReader) {}
+    using LookupWindow::RunHeld;
+    std::vector<std::string> log;
+    std::u16string shown = u"before";
+
+protected:
+    void SetRecord1Enabled(bool enabled) override { log.push_back(enabled ? "1:on" : "1:off"); }
+    void SetRecord2Enabled(bool enabled) override { log.push_back(enabled ? "2:on" : "2:off"); }
+    void SetResultText(const std::u16string& text) override {
+        log.push_back("text");
+        shown = text;
+    }
+    void TakeTurn() override {}
+    void ShowWaitNotice(const std::string&, bool) override {}
+    std::unique_ptr<Hold> HoldForLookup() override { return std::make_unique<Hold>(); }
+    bool AskWhetherToBreakOff() override { return false; }
+    void ShowErrorAndEnd(const Failure& failure) override { log.push_back("error " + std::to_string(failure.number)); }
+    void End(int status) override { log.push_back("end " + std::to_string(status)); }
+    bool ScreenReaderRuns() override { return screenReader_; }
+    void MoveFocusToResult() override { log.push_back("focus"); }
+
+private:
+    bool screenReader_;
+};
+
+const std::uint8_t kBlock[] = {'B', 'l', 'o', 'c', 'k', '\r', '\n'};
+
 struct HeldCase {
     const char* name;
-    void (*handler)(WindowOperations&);
-    std::int32_t error;  // the failure's number, or 0
+    LookupWindow::Lookup lookup;
+    std::vector<std::string> log;  // with a screen reader running
     std::u16string shown;
-    bool focusToResult;  // with a screen reader
 };
 
 const HeldCase kCases[] = {
-    {"BlockShown", [](WindowOperations& w) { w.SetResultText(u"Block"); }, 0, u"Block", true},
-    {"FailedBeforeItsBlock", [](WindowOperations&) { ThrowEmptyResponse(0); }, kErrRange, u"", false},
+    {"BlockShown", [](const LookupPlace&, WaitHooks&, const ShowBlock& show) { show(kBlock); },
+     {"1:off", "2:off", "text", "1:on", "2:on", "focus"}, u"Block|"},
+    {"FailedBeforeItsBlock", [](const LookupPlace&, WaitHooks&, const ShowBlock&) { ThrowEmptyResponse(0); },
+     {"1:off", "2:off", "text", "error " + std::to_string(kErrRange)}, u""},
     {"FailedAfterItsBlock",
-     [](WindowOperations& w) {
-         w.SetResultText(u"Block");
+     [](const LookupPlace&, WaitHooks&, const ShowBlock& show) {
+         show(kBlock);
          ThrowReplaced(kResponseRole, "out.txt");
      },
-     kErrReplaced, u"Block", false},
-    {"OutOfMemory", [](WindowOperations&) { throw std::bad_alloc(); }, kErrAllocation, u"", false},
+     {"1:off", "2:off", "text", "error " + std::to_string(kErrReplaced)}, u"Block|"},
+    {"OutOfMemory", [](const LookupPlace&, WaitHooks&, const ShowBlock&) { throw std::bad_alloc(); },
+     {"1:off", "2:off", "text", "error " + std::to_string(kErrAllocation)}, u""},
+    {"BrokenOffByTheClerk", [](const LookupPlace&, WaitHooks&, const ShowBlock&) { ThrowBrokenOffByClerk(); },
+     {"1:off", "2:off", "text", "end 0"}, u""},
 };
 
 void PrintTo(const HeldCase& c, std::ostream* out) { *out << c.name; }
@@ -40,12 +77,14 @@ class Held : public testing::TestWithParam<HeldCase> {};
 
 TEST_P(Held, Outcome) {
     const HeldCase& c = GetParam();
-    RecordingWindow window;
-    const LookupOutcome outcome = RunCatching(window, c.handler);
-    EXPECT_EQ(outcome.failure ? outcome.failure->number : 0, c.error);
+    FakeWindow window(true);
+    window.RunHeld(c.lookup);
+    EXPECT_EQ(window.log, c.log);
     EXPECT_EQ(window.shown, c.shown);
-    EXPECT_EQ(outcome.MovesFocusToResult(true), c.focusToResult);
-    EXPECT_FALSE(outcome.MovesFocusToResult(false));
+    // Without a screen reader the focus stays.
+    FakeWindow without(false);
+    without.RunHeld(c.lookup);
+    EXPECT_EQ(std::count(without.log.begin(), without.log.end(), "focus"), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, Held, testing::ValuesIn(kCases),

@@ -8,7 +8,7 @@
 #include <filesystem>
 
 #include "support.h"
-#include "wine_keeper.h"
+#include "wine_keeper/wine_keeper.h"
 
 namespace keil::test {
 namespace {

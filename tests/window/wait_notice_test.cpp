@@ -1,48 +1,14 @@
-// The clocks of a run's waits: when a helper that does not answer while
-// nobody holds the lock has had its grace, and the words the window shows,
-// and when a screen reader speaks them.
+// The words that the window shows while a lookup waits, and when a screen
+// reader speaks them.
 
 #include <gtest/gtest.h>
 
-#include "folder_lock.h"
-#include "responsive_wait.h"
+#include "window/wait_notice.h"
 
 namespace keil::test {
 namespace {
 
 using std::chrono::milliseconds;
-using Verdict = HolderWatch::Verdict;
-constexpr int kGrace = static_cast<int>(milliseconds(HolderWatch::kNobodyGrace).count());
-
-// Holders seen one after the other, each at a time since the wait began,
-// with the verdict of the last. A holder holds as long as it holds.
-struct HolderCase {
-    const char* name;
-    std::vector<std::pair<int, const char*>> seen;  // milliseconds, holder
-    Verdict verdict;
-};
-
-const HolderCase kHolderCases[] = {
-    {"OneHolderForAnHour", {{0, "A"}, {3'600'000, "A"}}, Verdict::kWait},
-    {"HoldersComeAndGo", {{0, "A"}, {900, "B"}, {600'000, "C"}}, Verdict::kWait},
-    {"NobodyFromTheStartWithinTheGrace", {{kGrace - 1, ""}}, Verdict::kWait},
-    {"NobodyFromTheStartForTheGrace", {{kGrace, ""}}, Verdict::kNobodyHolds},
-    {"NobodyBetweenTwoHolders", {{0, "A"}, {500, ""}, {kGrace + 499, ""}, {kGrace + 500, "B"}}, Verdict::kWait},
-    {"NobodyAfterAHolderForTheGrace", {{0, "A"}, {500, ""}, {kGrace + 500, ""}}, Verdict::kNobodyHolds},
-};
-
-class Holders : public testing::TestWithParam<HolderCase> {};
-
-TEST_P(Holders, Verdict) {
-    const auto start = HolderWatch::Clock::now();
-    HolderWatch watch(start);
-    Verdict verdict = Verdict::kWait;
-    for (const auto& [at, holder] : GetParam().seen) verdict = watch.Saw(holder, start + milliseconds(at));
-    EXPECT_EQ(verdict, GetParam().verdict);
-}
-
-INSTANTIATE_TEST_SUITE_P(Lock, Holders, testing::ValuesIn(kHolderCases),
-                         [](const auto& row) { return std::string(row.param.name); });
 
 // A new turn is spoken at once, and the words again fifteen seconds after
 // they were last spoken; after a minute of one holder they say what the
@@ -50,7 +16,7 @@ INSTANTIATE_TEST_SUITE_P(Lock, Holders, testing::ValuesIn(kHolderCases),
 // then: the window and lock tests.)
 TEST(WaitNotice, SpeaksAtANewTurnEveryFifteenSecondsAndWithItsAdvice) {
     const auto start = WaitNotice::Clock::now();
-    WaitNotice notice(WaitingFor::kOwnLookup, start);
+    WaitNotice notice(start);
     const auto at = [&](int ms) { return notice.Due(start + milliseconds(ms)); };
     ASSERT_TRUE(at(2000));
     const auto unspoken = at(3000);

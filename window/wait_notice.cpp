@@ -1,20 +1,8 @@
-#include "responsive_wait.h"
+#include "window/wait_notice.h"
 
-#include "error.h"
+#include "system/error.h"
 
 namespace keil {
-namespace {
-
-thread_local WaitingWindowOperations* waitingWindow = nullptr;
-thread_local WaitNotice* notice = nullptr;
-
-}  // namespace
-
-WaitingWindow::WaitingWindow(WaitingWindowOperations& window) : previous_(waitingWindow) { waitingWindow = &window; }
-
-WaitingWindow::~WaitingWindow() { waitingWindow = previous_; }
-
-WaitingWindowOperations* CurrentWaitingWindow() { return waitingWindow; }
 
 std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds, bool advise) {
     const std::string since = std::to_string(seconds) + "\u00A0Sekunden.";
@@ -27,12 +15,7 @@ std::string WaitNoticeText(WaitingFor what, const std::string& user, long long s
                                                          Quoted(user) + " den Ordner belegt.");
 }
 
-WaitNotice::WaitNotice(WaitingFor what, Clock::time_point start)
-    : what_(what), start_(start), turnSince_(start), previous_(notice) {
-    notice = this;
-}
-
-WaitNotice::~WaitNotice() { notice = previous_; }
+WaitNotice::WaitNotice(Clock::time_point start) : start_(start), turnSince_(start) {}
 
 void WaitNotice::Now(WaitingFor what, const std::string& user, Clock::time_point now) {
     if (what == what_ && user == user_) return;
@@ -55,12 +38,6 @@ std::optional<WaitNotice::Words> WaitNotice::Due(Clock::time_point now) {
     advised_ = advise;
     if (speak) spokenAt_ = now;
     return Words{WaitNoticeText(what_, user_, seconds, advise), speak};
-}
-
-void WaitNotice::TellWindow() {
-    WaitingWindowOperations* const window = CurrentWaitingWindow();
-    if (notice == nullptr || window == nullptr) return;
-    if (const std::optional<Words> words = notice->Due(Clock::now())) window->ShowWaitNotice(words->text, words->speak);
 }
 
 }  // namespace keil

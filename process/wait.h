@@ -1,0 +1,60 @@
+#pragma once
+
+// Every wait of a run, for the lock, for the helper, for the lookup
+// program: it returns when what it waits for is ready, and meanwhile hands
+// the one who waits, the window, its turn through WaitHooks, so that the
+// window goes on painting and the system never takes it for hung. The
+// waits know what they wait for and who holds the lookup folder; what the
+// window makes of it is the window's.
+
+#include <chrono>
+#include <string>
+
+#include "system/native_handle.h"
+
+namespace keil {
+
+// What a run waits for: its own lookup program (or its own exchange
+// helper), or another run that holds the lookup folder.
+enum class WaitingFor { kOwnLookup, kOtherRun };
+
+// What a run's waits need of the one who waits, on the waiting thread.
+class WaitHooks {
+public:
+    virtual ~WaitHooks() = default;
+    // Called again and again while a wait goes on, at least every
+    // kRespondEvery: takes in what the window system has for the window,
+    // such as painting.
+    virtual void Pump() = 0;
+    // Asked after each Pump: whether the clerk broke the lookup off. The
+    // wait then ends with kErrBrokenOffByClerk.
+    virtual bool Cancelled() = 0;
+    // Told when a wait begins and whenever what it waits for changes:
+    // `holder` names the user whose run holds the folder while that is
+    // another run, where the system tells ("" where it does not).
+    virtual void Waiting(WaitingFor what, const std::string& holder) = 0;
+};
+
+// How often a wait with hooks hands them its turn at least.
+inline constexpr std::chrono::milliseconds kRespondEvery{10};
+
+enum class Waited { kReady, kTimedOut, kFailed };
+inline constexpr std::chrono::milliseconds kNoLimit{-1};
+
+// Waits until `handle` is ready (a descriptor readable, a process ended, a
+// mutex taken or abandoned), at most `limit` (kNoLimit: without one).
+// kFailed leaves the system's error number in errno or GetLastError. A
+// signal handled meanwhile does not end the wait. With `hooks`, they get
+// their turn whenever the window system has something for the thread
+// (Windows), or at least every kRespondEvery, and a clerk who breaks the
+// lookup off ends the wait with kErrBrokenOffByClerk.
+Waited WaitUntilReady(NativeHandle handle, std::chrono::milliseconds limit, WaitHooks* hooks);
+
+// Hands `hooks`, where there are any, their turn: Pump, then Cancelled,
+// which raises kErrBrokenOffByClerk.
+void TakeTurn(WaitHooks* hooks);
+
+// The clerk broke the lookup off to end the program.
+[[noreturn]] void ThrowBrokenOffByClerk();
+
+}  // namespace keil
