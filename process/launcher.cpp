@@ -6,9 +6,6 @@
 
 namespace keil {
 
-LaunchedProcess::LaunchedProcess(LaunchedProcess&& other) noexcept
-    : id_(std::exchange(other.id_, 0)), handle_(std::exchange(other.handle_, kNoHandle)) {}
-
 CommandParts SplitCommandLine(const std::string& commandLine) {
     const auto input = commandLine.find(" <");
     const auto output = commandLine.rfind(" >");

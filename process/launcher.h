@@ -2,8 +2,10 @@
 
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <string>
 
+#include "process/process_wait.h"
 #include "system/native_handle.h"
 
 namespace keil {
@@ -27,14 +29,15 @@ std::string FolderOf(const std::string& program);
 // fit 32 bits. On Linux the lookup program cannot write a larger file.
 inline constexpr std::int64_t kLargestResponse = std::numeric_limits<std::int32_t>::max();
 
-// A started program. It keeps what the platform needs so that the process
-// ID cannot name another process until the wait has taken over, and tidies
-// up after the process when it goes: a program that still runs then (the
-// run is leaving early) is ended, on POSIX with what it started in its
-// process group.
+// A started lookup program, and what it starts in turn. It keeps what the
+// platform needs so that the process ID cannot name another process until
+// the wait has taken over, and so that what the program starts can be
+// waited for and ended with it: on POSIX its process group and what leaves
+// the group (this process is the subreaper of what the program leaves
+// behind), on Windows the job of the run. When it goes, whatever of it
+// still runs (the run is leaving early) is ended.
 class LaunchedProcess {
 public:
-    LaunchedProcess(std::int64_t id, NativeHandle handle) noexcept : id_(id), handle_(handle) {}
     LaunchedProcess(LaunchedProcess&& other) noexcept;
     LaunchedProcess& operator=(LaunchedProcess&&) = delete;
     LaunchedProcess(const LaunchedProcess&) = delete;
@@ -43,9 +46,24 @@ public:
 
     std::int64_t id() const noexcept { return id_; }
 
+    // The size of the largest file the program may write: its file-size
+    // limit on POSIX, where a write beyond fails; a response that reached it
+    // may be cut. Beyond kLargestResponse where the platform sets none.
+    std::int64_t largestFile() const noexcept;
+
+    // Waits until the program has ended (WaitForProcessExit), and then
+    // until everything that it started has ended too, telling `hooks`
+    // (where there are any) that it waits for kStartedByLookup, with the
+    // name of one that still runs. Returns how the program itself ended.
+    ProcessEnd WaitForAll(WaitHooks* hooks);
+
+    // What the platform keeps of it.
+    struct Started;
+    LaunchedProcess(std::int64_t id, std::unique_ptr<Started> started) noexcept;
+
 private:
     std::int64_t id_;
-    NativeHandle handle_;
+    std::unique_ptr<Started> started_;
 };
 
 // Starts `program` without a shell and without a visible window, in the
@@ -54,22 +72,22 @@ private:
 // that the run holds), and standard error the one this program has. Returns as soon as
 // the program runs. A program that cannot be started raises an Error with
 // the system's number and text, and leaves no process behind.
-// The program never outlives this one: on Windows it runs in a job that
-// ends with this program; on POSIX the kernel ends it when this program
-// ends (the parent's death signal), it runs in a process group of its own,
-// and it cannot write a file larger than kLargestResponse (a lower limit
-// of the session's stays).
+// The program never outlives this one: on Windows it runs in a job of its
+// own that ends with this program; on POSIX the kernel ends it when this
+// program ends (the parent's death signal), it runs in a process group of
+// its own, and it cannot write a file larger than kLargestResponse (a
+// lower limit of the session's stays).
 LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output);
 
 // Raises the error that the lookup program `program` cannot be started:
 // the system error `code`, with what the clerk or the IT support does.
 [[noreturn]] void ThrowStartError(std::int32_t code, const std::string& program);
 
-// POSIX: ends a running lookup program's process group, what it started
-// included, when this program is ended by SIGTERM, SIGHUP (a logout),
-// SIGINT or SIGQUIT. Signals that this program was started ignoring stay
-// ignored. (SIGKILL leaves the parent's death signal, which ends the lookup
-// program itself.)
+// POSIX: ends a running lookup program and what it started, in its process
+// group or out of it, when this program is ended by SIGTERM, SIGHUP (a
+// logout), SIGINT or SIGQUIT. Signals that this program was started
+// ignoring stay ignored. (SIGKILL leaves the parent's death signal, which
+// ends the lookup program itself.)
 void EndLookupProgramWithThisProgram();
 
 }  // namespace keil

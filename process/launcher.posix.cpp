@@ -1,25 +1,58 @@
+#include "process/launcher.posix.h"
+
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstring>
+#include <utility>
 
-#include "system/error.h"
 #include "process/launcher.h"
+#include "process/process_tree.posix.h"
+#include "system/error.h"
 
 extern char** environ;
 
 namespace keil {
+
+struct LaunchedProcess::Started {
+    // The children of this process before the program started: what is
+    // not among them came from the program.
+    std::vector<pid_t> earlier;
+    rlim_t largestFile;
+    bool reaped = false;
+};
+
 namespace {
 
-// The process group of the lookup program that runs now, or 0: for the
-// handlers that end it with this program.
+// For the handlers that end a running lookup program with this program,
+// which may only make system calls: its process group, or 0; the children
+// of this process that were there before it started; what it started out
+// of its group, as the wait saw it last.
 std::atomic<pid_t> runningGroup{0};
+constexpr std::size_t kMostKept = 64;
+std::array<std::atomic<pid_t>, kMostKept> earlierChildren{};
+std::array<std::atomic<pid_t>, kMostKept> strays{};
+// "/proc/<pid>/task/<pid>/children" of this process, whose main thread
+// inherits what a lookup program leaves behind.
+char childrenPath[64] = {};
+
+// How often a wait looks at what the lookup program started, for the
+// handlers and for its words.
+constexpr std::chrono::milliseconds kLookAtStartedEvery{250};
+
+void Keep(std::array<std::atomic<pid_t>, kMostKept>& kept, const std::vector<pid_t>& pids) {
+    for (std::size_t i = 0; i < kMostKept; ++i) kept[i].store(i < pids.size() ? pids[i] : 0);
+}
 
 // What the child does between vfork and exec, all of it made ready by the
 // parent: the child runs on the parent's memory and stack until exec, so it
@@ -99,32 +132,204 @@ private:
     sigset_t previous_{};
 };
 
-// Ends the running lookup program's group, then this program as the signal
-// would have: its action is the default again (SA_RESETHAND).
+bool Kept(const std::array<std::atomic<pid_t>, kMostKept>& kept, pid_t pid) {
+    for (const auto& entry : kept) {
+        if (entry.load() == pid) return true;
+    }
+    return false;
+}
+
+// What follows may run in a signal handler: system calls only.
+
+// The name of the process `pid`, as its stat tells it, into `name`.
+void NameOf(pid_t pid, char (&name)[32]) {
+    char path[40] = "/proc/";
+    char digits[16];
+    int length = 0;
+    for (auto rest = static_cast<unsigned long>(pid); length == 0 || rest != 0; rest /= 10) {
+        digits[length++] = static_cast<char>('0' + rest % 10);
+    }
+    std::size_t at = std::strlen(path);
+    while (length > 0) path[at++] = digits[--length];
+    std::memcpy(path + at, "/stat", 6);
+    char stat[128] = {};
+    name[0] = '\0';
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return;
+    const ssize_t n = ::read(fd, stat, sizeof stat - 1);
+    ::close(fd);
+    const char* open = n > 0 ? std::strchr(stat, '(') : nullptr;
+    const char* close = n > 0 ? std::strrchr(stat, ')') : nullptr;
+    if (open == nullptr || close == nullptr || close <= open) return;
+    const auto size = std::min<std::size_t>(static_cast<std::size_t>(close - open - 1), sizeof name - 1);
+    std::memcpy(name, open + 1, size);
+    name[size] = '\0';
+}
+
+// Ends what a lookup program that the handler's signal ended left behind:
+// as its processes end, what they started becomes this process's, and is
+// ended in turn, for a moment. Wine's server and its own programs stay.
+void EndWhatItLeft() {
+    const timespec moment{0, 10'000'000};
+    for (int round = 0; round < 20 && childrenPath[0] != '\0'; ++round) {
+        char list[4096] = {};
+        const int fd = ::open(childrenPath, O_RDONLY | O_CLOEXEC);
+        if (fd < 0) return;
+        const ssize_t n = ::read(fd, list, sizeof list - 1);
+        ::close(fd);
+        pid_t pid = 0;
+        for (ssize_t i = 0; i <= n && n > 0; ++i) {
+            if (i < n && list[i] >= '0' && list[i] <= '9') {
+                pid = pid * 10 + (list[i] - '0');
+                continue;
+            }
+            if (pid > 0 && !Kept(earlierChildren, pid)) {
+                char name[32];
+                NameOf(pid, name);
+                if (!IsWinesOwnName(name)) ::kill(pid, SIGKILL);
+            }
+            pid = 0;
+        }
+        ::nanosleep(&moment, nullptr);
+    }
+}
+
+// Ends the running lookup program's group and what it started out of it,
+// then this program as the signal would have: its action is the default
+// again (SA_RESETHAND).
 void EndWithLookup(int signal) {
     const pid_t group = runningGroup.load();
-    if (group > 0) ::kill(-group, SIGKILL);
+    if (group > 0) {
+        ::kill(-group, SIGKILL);
+        for (const auto& stray : strays) {
+            if (stray.load() > 0) ::kill(stray.load(), SIGKILL);
+        }
+        EndWhatItLeft();
+    }
     ::raise(signal);
 }
 
-}  // namespace
+// Looks, at most every kLookAtStartedEvery, at what the lookup program
+// started, for the handlers, while the wait goes on; its turns go on to
+// the window's hooks.
+class Watching : public WaitHooks {
+public:
+    Watching(const std::vector<pid_t>& earlier, WaitHooks* hooks) : earlier_(earlier), hooks_(hooks) {}
+    void Pump() override {
+        const auto now = std::chrono::steady_clock::now();
+        if (now - lookedAt_ >= kLookAtStartedEvery) {
+            lookedAt_ = now;
+            std::vector<pid_t> started;
+            for (const StartedProcess& process : StartedSince(earlier_)) started.push_back(process.pid);
+            Keep(strays, started);
+        }
+        if (hooks_ != nullptr) hooks_->Pump();
+    }
+    bool Cancelled() override { return hooks_ != nullptr && hooks_->Cancelled(); }
+    void Waiting(WaitingFor what, const std::string& holder) override {
+        if (hooks_ != nullptr) hooks_->Waiting(what, holder);
+    }
 
-LaunchedProcess::~LaunchedProcess() {
-    if (id_ <= 0) return;
-    const auto pid = static_cast<pid_t>(id_);
-    runningGroup.store(0);
-    // The wait normally reaped it; if not (the wait could not open it), it is
-    // reaped here once it has ended, so that no zombie stays behind.
-    if (::waitpid(pid, nullptr, WNOHANG) != 0) return;
-    // Still running: the run is leaving early (broken off, or its wait
-    // failed), and the lookup program and what it started in its group go
-    // with it. While it runs, its ID and group name no other process.
-    ::kill(-pid, SIGKILL);
+private:
+    const std::vector<pid_t>& earlier_;
+    WaitHooks* hooks_;
+    std::chrono::steady_clock::time_point lookedAt_{};
+};
+
+void Reap(pid_t pid) {
     while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
     }
 }
 
+}  // namespace
+
+LaunchedProcess::LaunchedProcess(std::int64_t id, std::unique_ptr<Started> started) noexcept
+    : id_(id), started_(std::move(started)) {}
+
+LaunchedProcess::LaunchedProcess(LaunchedProcess&& other) noexcept
+    : id_(std::exchange(other.id_, 0)), started_(std::move(other.started_)) {}
+
+LaunchedProcess::~LaunchedProcess() {
+    if (!started_) return;
+    const auto pid = static_cast<pid_t>(id_);
+    runningGroup.store(0);
+    Keep(strays, {});
+    // Whatever of it still runs: the run is leaving early (broken off, or
+    // its wait failed), and the lookup program and all it started go with
+    // it. Its group is named only while a process of the group is there to
+    // keep the group's ID from naming another group; once the program has
+    // ended, what it started is below this process, each of its children
+    // reaped here.
+    if (!started_->reaped && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+        ::kill(-pid, SIGKILL);
+        Reap(pid);
+    }
+    const timespec moment{0, 1'000'000};
+    for (int round = 0; round < 200; ++round) {
+        const std::vector<StartedProcess> left = StartedSince(started_->earlier);
+        if (left.empty()) break;
+        for (const StartedProcess& process : left) {
+            if (process.group == pid && !process.ended) ::kill(-pid, SIGKILL);
+            if (!process.ended) {
+                ::kill(process.pid, SIGKILL);
+            } else if (process.ours) {
+                (void)::waitpid(process.pid, nullptr, WNOHANG);
+            }
+        }
+        ::nanosleep(&moment, nullptr);
+    }
+}
+
+std::int64_t LaunchedProcess::largestFile() const noexcept { return static_cast<std::int64_t>(started_->largestFile); }
+
+ProcessEnd LaunchedProcess::WaitForAll(WaitHooks* hooks) {
+    ProcessEnd end;
+    {
+        Watching watching(started_->earlier, hooks);
+        end = WaitForProcessExit(static_cast<std::int32_t>(id_), &watching);
+    }
+    // The program is reaped, or was never this process's to wait for.
+    started_->reaped = true;
+    for (;;) {
+        std::vector<pid_t> running;
+        std::string name;
+        for (const StartedProcess& process : StartedSince(started_->earlier)) {
+            if (process.ended && process.ours) {
+                (void)::waitpid(process.pid, nullptr, WNOHANG);
+                continue;
+            }
+            running.push_back(process.pid);
+            if (name.empty() && !process.ended) name = process.name;
+        }
+        if (running.empty()) break;
+        Keep(strays, running);
+        if (hooks != nullptr) hooks->Waiting(WaitingFor::kStartedByLookup, name);
+        (void)::poll(nullptr, 0, static_cast<int>(kRespondEvery.count()));
+        TakeTurn(hooks);
+    }
+    Keep(strays, {});
+    return end;
+}
+
 LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output) {
+    return StartProgramWatching(program, input, output, ::getpid());
+}
+
+LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle input, NativeHandle output,
+                                     pid_t parent) {
+    // What the program leaves behind when it ends becomes this process's
+    // to wait for, rather than init's.
+    if (::prctl(PR_SET_CHILD_SUBREAPER, 1) != 0) {
+        ThrowSystemError(errno, "Der Start des Suchprogramms kann nicht vorbereitet werden");
+    }
+    // Its file-size limit, as the child sets it.
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) {
+        ThrowSystemError(errno, "Der Start des Suchprogramms kann nicht vorbereitet werden");
+    }
+    auto started = std::make_unique<LaunchedProcess::Started>();
+    started->earlier = ChildrenOfThisProcess();
+    started->largestFile = std::min(limit.rlim_cur, static_cast<rlim_t>(kLargestResponse));
     // posix_spawn cannot ask for the parent's death signal, so the start is
     // vfork and exec, as posix_spawn does it: no copy of this process's
     // memory, and the child's failure to start is known before vfork
@@ -138,9 +343,10 @@ LaunchedProcess StartProgram(const std::string& program, NativeHandle input, Nat
                          input,
                          output,
                          folder.empty() ? nullptr : folder.c_str(),
-                         ::getpid(),
+                         parent,
                          static_cast<rlim_t>(kLargestResponse),
                          &error};
+    Keep(earlierChildren, started->earlier);
     pid_t pid = -1;
     {
         const AllSignalsBlocked blocked;
@@ -150,15 +356,19 @@ LaunchedProcess StartProgram(const std::string& program, NativeHandle input, Nat
     if (pid < 0) ThrowStartError(errno, program);
     if (error != 0) {
         // It has ended without running the program: reaped here.
-        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-        }
+        Reap(pid);
         ThrowStartError(error, program);
     }
     runningGroup.store(pid);
-    return LaunchedProcess(pid, kNoHandle);
+    return LaunchedProcess(pid, std::move(started));
 }
 
 void EndLookupProgramWithThisProgram() {
+    // The children file of this process's main thread, which inherits
+    // what a lookup program leaves behind.
+    const std::string path =
+        "/proc/" + std::to_string(::getpid()) + "/task/" + std::to_string(::getpid()) + "/children";
+    if (path.size() < sizeof childrenPath) std::memcpy(childrenPath, path.c_str(), path.size() + 1);
     struct sigaction onEnd {};
     onEnd.sa_handler = &EndWithLookup;
     sigemptyset(&onEnd.sa_mask);

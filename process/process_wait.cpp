@@ -9,10 +9,12 @@ namespace keil {
 std::string SignalName(std::int32_t signal);
 
 bool BrokeOff(const ProcessEnd& end) {
-    constexpr std::uint32_t kFirstException = 0xC0000000;
-    constexpr std::uint32_t kExitMinusOne = 0xFFFFFFFF;
+    // The severity bits 11 and the customer bit 0: an exception that the
+    // system raised, not a code that a program made up.
+    constexpr std::uint32_t kKind = 0xE0000000;
+    constexpr std::uint32_t kSystemError = 0xC0000000;
     const auto code = static_cast<std::uint32_t>(end.exitCode);
-    return end.signal != 0 || (code >= kFirstException && code != kExitMinusOne);
+    return end.signal != 0 || (code & kKind) == kSystemError;
 }
 
 std::string BreakOffCause(const ProcessEnd& end) {

@@ -14,7 +14,7 @@
 namespace keil {
 namespace {
 
-constexpr ProcessEnd kCannotOpen{-1, 0};
+constexpr ProcessEnd kCannotOpen{-1, 0, false};
 
 // An ended process as the shells report it: its own status, or 128 + the
 // signal's number when a signal ended it.

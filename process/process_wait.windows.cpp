@@ -8,7 +8,7 @@ ProcessEnd WaitForProcessExit(std::int32_t processId, WaitHooks* hooks) {
     constexpr DWORD kAllAccess = 0x1F0FFF;
 
     UniqueHandle process(::OpenProcess(kAllAccess, FALSE, static_cast<DWORD>(processId)));
-    if (process.get() == nullptr) return {-1, 0};
+    if (process.get() == nullptr) return {-1, 0, false};
 
     if (WaitUntilReady(process.get(), kNoLimit, hooks) != Waited::kReady) {
         ThrowSystemError(LastError(), "Das Warten auf das Suchprogramm ist fehlgeschlagen");

@@ -15,8 +15,9 @@
 namespace keil {
 
 // What a run waits for: its own lookup program (or its own exchange
-// helper), or another run that holds the lookup folder.
-enum class WaitingFor { kOwnLookup, kOtherRun };
+// helper), another run that holds the lookup folder, or what its lookup
+// program started and left running when it ended.
+enum class WaitingFor { kOwnLookup, kOtherRun, kStartedByLookup };
 
 // What a run's waits need of the one who waits, on the waiting thread.
 class WaitHooks {
@@ -31,7 +32,8 @@ public:
     virtual bool Cancelled() = 0;
     // Told when a wait begins and whenever what it waits for changes:
     // `holder` names the user whose run holds the folder while that is
-    // another run, where the system tells ("" where it does not).
+    // another run, where the system tells ("" where it does not), or a
+    // program that the lookup program started and that still runs.
     virtual void Waiting(WaitingFor what, const std::string& holder) = 0;
 };
 

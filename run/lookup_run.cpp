@@ -36,6 +36,22 @@ std::u16string RequestText(const char16_t* recordNumber) {
     return kRequestWord + CharFromCode(kCarriageReturn) + recordNumber;
 }
 
+// The window's hooks, with the response's room kept at every turn.
+class KeepingRoom : public WaitHooks {
+public:
+    KeepingRoom(WaitHooks& hooks, ResponseRoom& room) : hooks_(hooks), room_(room) {}
+    void Pump() override {
+        room_.Keep();
+        hooks_.Pump();
+    }
+    bool Cancelled() override { return hooks_.Cancelled(); }
+    void Waiting(WaitingFor what, const std::string& holder) override { hooks_.Waiting(what, holder); }
+
+private:
+    WaitHooks& hooks_;
+    ResponseRoom& room_;
+};
+
 }  // namespace
 
 void RunLookup(const std::u16string& request, const LookupPlace& place, WaitHooks& hooks, const ShowBlock& show) {
@@ -48,29 +64,38 @@ void RunLookup(const std::u16string& request, const LookupPlace& place, WaitHook
     // error.
     ExchangeFiles files({command.input, command.output, place.folder, place.helper}, &hooks);
     files.request.Write(AsciiBytes(request));
-    // A full disk cannot cut the response short within this room.
-    const std::int64_t reserved = files.response.ReserveRoom(kResponseRoom);
+    // A full disk cannot cut the response short while it stays within the
+    // room reserved ahead of it.
+    ResponseRoom room(files.response);
 
     ProcessEnd end;
+    std::int64_t largestFile = 0;
     {
         LaunchedProcess process = StartProgram(command.program, files.request.native(), files.response.native());
-        const std::int32_t processId = CheckedInt32(process.id());
+        CheckedInt32(process.id());
+        largestFile = process.largestFile();
         hooks.Waiting(WaitingFor::kOwnLookup, "");
-        end = WaitForProcessExit(processId, &hooks);
+        // Read only once everything the lookup program started has ended,
+        // and with it every write into the response.
+        KeepingRoom keeping(hooks, room);
+        end = process.WaitForAll(&keeping);
     }
+    room.Keep();
     // A program's own exit code, non-zero or -1, does not change the
     // course of the run; a program that broke off may have left its
     // screen half written, and the lines above the cut would be taken
-    // for the record.
+    // for the record. So would the lines above a write that failed for
+    // room, or at the file-size limit.
     if (BrokeOff(end)) ThrowBrokeOff(command.program, BreakOffCause(end));
-
+    if (room.verdict() == ResponseRoom::Verdict::kDiskFull) ThrowCutShort(files.response.path());
+    if (room.verdict() == ResponseRoom::Verdict::kOutran) ThrowOutran(files.response.path());
     const std::vector<std::uint8_t> response = files.response.ReadAll();
-    if (ResponseMayBeCutShort(static_cast<std::int64_t>(response.size()), reserved, files.response.FreeRoom())) {
-        ThrowCutShort(files.response.path());
+    if (static_cast<std::int64_t>(response.size()) >= largestFile) {
+        ThrowReachedLimit(files.response.path(), largestFile);
     }
     // A lookup program that wrote nothing gave no record: the box must
     // not go on showing an earlier lookup's record as if it were this one.
-    if (response.empty()) ThrowEmptyResponse(end.exitCode);
+    if (response.empty()) ThrowEmptyResponse(end);
     show(FindResultBlock(response));
 
     files.Remove();
@@ -84,13 +109,13 @@ void cmdRecord2_Click(const LookupPlace& place, WaitHooks& hooks, const ShowBloc
     RunLookup(RequestText(u"2"), place, hooks, show);
 }
 
-void ThrowEmptyResponse(std::int32_t exitCode) {
-    if (exitCode == 0) {
+void ThrowEmptyResponse(const ProcessEnd& end) {
+    if (end.exitCode == 0 || !end.opened) {
         throw Error(kErrRange, std::string("Das Suchprogramm hat keine Antwort geschrieben, deshalb lässt sich keine "
                                            "Adresse anzeigen. ") + kRestartThenReport);
     }
     throw Error(kErrRange, "Das Suchprogramm hat keine Antwort geschrieben und endete mit dem Rückgabewert " +
-                               std::to_string(exitCode) + ", deshalb lässt sich keine Adresse anzeigen. " +
+                               std::to_string(end.exitCode) + ", deshalb lässt sich keine Adresse anzeigen. " +
                                kTellSupport);
 }
 
@@ -101,9 +126,23 @@ void ThrowBrokeOff(const std::string& program, const std::string& cause) {
                                   kTellSupport);
 }
 
+void ThrowOutran(const std::string& path) {
+    throw Error(kErrCutShort, "Das Suchprogramm hat schneller in die " + std::string(kResponseRole) + " " +
+                                  Quoted(path) + " geschrieben, als der Keilbrecher Platz für sie reservieren "
+                                  "konnte; ob der Datenträger seine Antwort abgeschnitten hat, lässt sich nicht "
+                                  "sagen. Deshalb wird keine Adresse angezeigt. " + kRestartThenReport);
+}
+
+void ThrowReachedLimit(const std::string& path, std::int64_t limit) {
+    throw Error(kErrResponseTooLarge, "Die " + std::string(kResponseRole) + " " + Quoted(path) + " hat mit " +
+                                          Grouped(limit) + "\u00A0Bytes die Größe erreicht, die das Suchprogramm "
+                                          "höchstens schreiben darf; ihr Ende kann fehlen. Deshalb wird keine "
+                                          "Adresse angezeigt. " + kTellSupport);
+}
+
 void ThrowCutShort(const std::string& path) {
     throw Error(kErrCutShort, "Der Datenträger der " + std::string(kResponseRole) + " " + Quoted(path) +
-                                  " ist voll geworden, während das Suchprogramm schrieb; seine Antwort kann "
+                                  " war voll oder fast voll, während das Suchprogramm schrieb; seine Antwort kann "
                                   "unvollständig sein. Deshalb wird keine Adresse angezeigt. Bitten Sie Ihre "
                                   "IT-Betreuung, Platz zu schaffen, und suchen Sie danach erneut.");
 }

@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 
+#include "process/process_wait.h"
 #include "process/wait.h"
 #include "shared_folder/lookup_place.h"
 
@@ -31,15 +32,25 @@ void cmdRecord1_Click(const LookupPlace& place, WaitHooks& hooks, const ShowBloc
 void cmdRecord2_Click(const LookupPlace& place, WaitHooks& hooks, const ShowBlock& show);
 
 // The range error for a lookup program that wrote nothing at all and ended
-// with `exitCode`.
-[[noreturn]] void ThrowEmptyResponse(std::int32_t exitCode);
+// as `end` tells.
+[[noreturn]] void ThrowEmptyResponse(const ProcessEnd& end);
 
 // The lookup program `program` was broken off by `cause` (BreakOffCause):
 // its response may be incomplete.
 [[noreturn]] void ThrowBrokeOff(const std::string& program, const std::string& cause);
 
-// The disk of the response file at `path` filled while the lookup program
-// wrote: its response may be incomplete.
+// The disk of the response file at `path` was full or nearly so while the
+// lookup program wrote beyond the room reserved for it: its response may
+// be incomplete.
 [[noreturn]] void ThrowCutShort(const std::string& path);
+
+// The lookup program wrote its response at `path` beyond the room
+// reserved for it faster than more could be reserved: a full disk may have
+// cut it.
+[[noreturn]] void ThrowOutran(const std::string& path);
+
+// The response at `path` reached `limit`, the largest file the lookup
+// program may write: a write beyond failed, whatever its program did then.
+[[noreturn]] void ThrowReachedLimit(const std::string& path, std::int64_t limit);
 
 }  // namespace keil

@@ -4,8 +4,43 @@
 
 namespace keil {
 
-bool ResponseMayBeCutShort(std::int64_t size, std::int64_t reserved, std::int64_t freeAfter) {
-    return size >= reserved && freeAfter < kResponseRoom;
+ResponseRoom::ResponseRoom(ExchangeFile& response) : response_(response) {
+    switch (response_.Reserve(kResponseRoom)) {
+        case ExchangeFile::Reserved::kDone:
+            reservedEnd_ = kResponseRoom;
+            return;
+        case ExchangeFile::Reserved::kNoRoom:
+            ThrowNoRoom(kDiskFullCode, response_.path());
+        case ExchangeFile::Reserved::kCannot:
+            reserving_ = false;
+            if (response_.FreeRoom() < kResponseRoom) ThrowNoRoom(kDiskFullCode, response_.path());
+            return;
+    }
+}
+
+void ResponseRoom::Keep() {
+    if (!reserving_) {
+        low_ = low_ || response_.FreeRoom() < kResponseRoom;
+        return;
+    }
+    const std::int64_t end = reservedEnd_;
+    const std::int64_t size = response_.Size();
+    if (size >= end) outran_ = true;
+    if (outran_ || end - size >= kResponseRoom / 2) return;
+    if (response_.Reserve(size + kResponseRoom) == ExchangeFile::Reserved::kDone) {
+        reservedEnd_ = size + kResponseRoom;
+    } else {
+        low_ = true;
+    }
+    // The response may have passed the old end while the room was being
+    // reserved; which came first cannot be told.
+    if (response_.Size() >= end) outran_ = true;
+}
+
+ResponseRoom::Verdict ResponseRoom::verdict() const {
+    if (!reserving_) return low_ ? Verdict::kDiskFull : Verdict::kWhole;
+    if (!outran_) return Verdict::kWhole;
+    return low_ || response_.FreeRoom() < kResponseRoom ? Verdict::kDiskFull : Verdict::kOutran;
 }
 
 void ThrowAllocation() {

@@ -33,16 +33,11 @@ struct ExchangePlace {
     std::string helper;    // POSIX: the helper that alone writes the folder
 };
 
-// The room reserved for a response: a lookup program's screen of a few
-// kilobytes fits many times over.
-inline constexpr std::int64_t kResponseRoom = std::int64_t{1} << 20;
-
-// Whether a response of `size` bytes may have been cut short by a full
-// disk, `reserved` bytes having been reserved for it (ReserveRoom) and
-// `freeAfter` bytes free once its program ended: it reached the end of what
-// was reserved, and less than kResponseRoom was free then, so that a write
-// beyond may have failed for room.
-bool ResponseMayBeCutShort(std::int64_t size, std::int64_t reserved, std::int64_t freeAfter);
+// The room reserved for a response before its program starts, and kept
+// reserved ahead of what it writes: the screen of a console program fits
+// many times over. A console's screen buffer holds at most 9,999 lines in
+// its properties, which at 200 columns and CR LF are about 2 MB.
+inline constexpr std::int64_t kResponseRoom = std::int64_t{4} << 20;
 
 // One exchange file of a run, made by ExchangeFiles.
 class ExchangeFile {
@@ -62,15 +57,18 @@ public:
     // allocation error.
     std::vector<std::uint8_t> ReadAll() const;
 
-    // Reserves room for `bytes` bytes beyond the file's end, without making
-    // it longer, so that a program writing into it cannot fail for room up
-    // to that size; returns `bytes`. A file system that cannot reserve gives
-    // 0, after it has made sure that as many bytes are free. No room raises
-    // the disk-full error.
-    std::int64_t ReserveRoom(std::int64_t bytes);
+    // Reserves room for the file's first `end` bytes, without making it
+    // longer, so that a program writing into it cannot fail for room up to
+    // that size. kNoRoom when the disk lacks it; kCannot where the file
+    // system cannot reserve (a network share, Wine).
+    enum class Reserved { kDone, kNoRoom, kCannot };
+    Reserved Reserve(std::int64_t end);
 
     // The bytes that this user may still write on the file's file system.
     std::int64_t FreeRoom() const;
+
+    // The file's size now.
+    std::int64_t Size() const;
 
     const std::string& path() const noexcept { return path_; }
     // The descriptor (POSIX) or handle (Windows), for the launcher.
@@ -137,6 +135,39 @@ public:
 
 private:
     ExchangePlace place_;
+};
+
+// The room of the response file: kResponseRoom reserved before its
+// program starts, and more whenever the response has come within half of
+// that of the reservation's end, at every turn of the wait (Keep). A
+// response that reached the end of what was reserved at a turn may have
+// lost a write for room; a response that stayed within it cannot have.
+// Where the file system cannot reserve, the disk's free room is looked at
+// instead at every turn: a response is believed while it never fell below
+// kResponseRoom. No room for the first reservation raises the disk-full
+// error.
+class ResponseRoom {
+public:
+    explicit ResponseRoom(ExchangeFile& response);
+
+    // At a turn of the wait, and once after the program and all it started
+    // have ended.
+    void Keep();
+
+    // What the watch has seen of the response, once its program has ended.
+    enum class Verdict {
+        kWhole,     // no write can have failed for room
+        kDiskFull,  // the disk was full or nearly so while the response grew
+        kOutran,    // the response reached the reservation's end though the disk had room
+    };
+    Verdict verdict() const;
+
+private:
+    ExchangeFile& response_;
+    bool reserving_ = true;
+    std::int64_t reservedEnd_ = 0;
+    bool outran_ = false;
+    bool low_ = false;
 };
 
 // Raises the error that no buffer can be made for the response.

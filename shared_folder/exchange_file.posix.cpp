@@ -77,14 +77,20 @@ std::vector<std::uint8_t> ReadWholeResponse(int fd, const std::string& path) {
     return buffer;
 }
 
-std::int64_t ExchangeFile::ReserveRoom(std::int64_t bytes) {
+ExchangeFile::Reserved ExchangeFile::Reserve(std::int64_t end) {
     int rc = 0;
-    while ((rc = ::fallocate(handle_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes))) != 0 && errno == EINTR) {
+    while ((rc = ::fallocate(handle_, FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(end))) != 0 && errno == EINTR) {
     }
-    if (rc == 0) return bytes;
-    if (errno != EOPNOTSUPP && errno != ENOSYS) ThrowNoRoom(errno, path_);
-    if (FreeRoom() < bytes) ThrowNoRoom(ENOSPC, path_);
-    return 0;
+    if (rc == 0) return Reserved::kDone;
+    if (errno == EOPNOTSUPP || errno == ENOSYS) return Reserved::kCannot;
+    if (errno == ENOSPC || errno == EDQUOT) return Reserved::kNoRoom;
+    ThrowNoRoom(errno, path_);
+}
+
+std::int64_t ExchangeFile::Size() const {
+    struct stat info {};
+    if (::fstat(handle_, &info) != 0) ThrowFileError(errno, role_, path_, "geprüft");
+    return static_cast<std::int64_t>(info.st_size);
 }
 
 std::int64_t ExchangeFile::FreeRoom() const {

@@ -176,18 +176,27 @@ void ExchangeFile::Write(std::span<const std::uint8_t> bytes) {
     }
 }
 
-std::int64_t ExchangeFile::ReserveRoom(std::int64_t bytes) {
+ExchangeFile::Reserved ExchangeFile::Reserve(std::int64_t end) {
     FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize.QuadPart = bytes;
-    if (::SetFileInformationByHandle(handle_, FileAllocationInfo, &allocation, sizeof allocation)) return bytes;
-    // A file system, or a Windows layer such as Wine, that cannot reserve.
+    allocation.AllocationSize.QuadPart = end;
+    if (::SetFileInformationByHandle(handle_, FileAllocationInfo, &allocation, sizeof allocation)) return Reserved::kDone;
     const DWORD error = ::GetLastError();
-    if (error != ERROR_INVALID_FUNCTION && error != ERROR_NOT_SUPPORTED && error != ERROR_INVALID_PARAMETER &&
-        error != ERROR_CALL_NOT_IMPLEMENTED) {
-        ThrowNoRoom(static_cast<std::int32_t>(error), path_);
+    // A file system, or a Windows layer such as Wine, that cannot reserve.
+    if (error == ERROR_INVALID_FUNCTION || error == ERROR_NOT_SUPPORTED || error == ERROR_INVALID_PARAMETER ||
+        error == ERROR_CALL_NOT_IMPLEMENTED) {
+        return Reserved::kCannot;
     }
-    if (FreeRoom() < bytes) ThrowNoRoom(ERROR_DISK_FULL, path_);
-    return 0;
+    constexpr DWORD kErrorDiskQuotaExceeded = 1295;
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL || error == kErrorDiskQuotaExceeded) {
+        return Reserved::kNoRoom;
+    }
+    ThrowNoRoom(static_cast<std::int32_t>(error), path_);
+}
+
+std::int64_t ExchangeFile::Size() const {
+    LARGE_INTEGER size{};
+    if (!::GetFileSizeEx(handle_, &size)) ThrowFileError(LastError(), role_, path_, "geprüft");
+    return size.QuadPart;
 }
 
 std::int64_t ExchangeFile::FreeRoom() const {
@@ -201,12 +210,11 @@ std::int64_t ExchangeFile::FreeRoom() const {
 }
 
 std::vector<std::uint8_t> ExchangeFile::ReadAll() const {
-    LARGE_INTEGER size{};
-    if (!::GetFileSizeEx(handle_, &size)) ThrowFileError(LastError(), role_, path_, "geprüft");
-    if (size.QuadPart > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path_, size.QuadPart);
+    const std::int64_t size = Size();
+    if (size > std::numeric_limits<std::int32_t>::max()) ThrowResponseTooLarge(path_, size);
     std::vector<std::uint8_t> buffer;
     try {
-        buffer.resize(static_cast<std::size_t>(size.QuadPart));
+        buffer.resize(static_cast<std::size_t>(size));
     } catch (const std::bad_alloc&) {
         ThrowAllocation();
     }

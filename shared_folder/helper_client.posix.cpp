@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -69,7 +70,8 @@ public:
     ~Helper() {
         socket_.reset();
         if (waiting_) ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
+        while (::waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
+        }
     }
     Helper(const Helper&) = delete;
     Helper& operator=(const Helper&) = delete;
@@ -204,6 +206,39 @@ void CheckReply(const ExchangePlace& place, const protocol::Reply& reply, const 
     }
 }
 
+// Whether the process `pid` has an open file that holds the flock of the
+// file `device` ("08:01:5678"), by its descriptors' fdinfo; nothing where
+// they cannot be read (another user's process). A process that is gone
+// holds nothing.
+std::optional<bool> HoldsLock(const std::string& pid, const std::string& device) {
+    std::error_code error;
+    const std::filesystem::directory_iterator descriptors("/proc/" + pid + "/fdinfo", error);
+    if (error) return error == std::errc::no_such_file_or_directory ? std::optional(false) : std::nullopt;
+    for (const auto& descriptor : descriptors) {
+        std::ifstream info(descriptor.path());
+        for (std::string line; std::getline(info, line);) {
+            if (line.starts_with("lock:") && line.find(" FLOCK ") != std::string::npos &&
+                line.find(" " + device + " ") != std::string::npos) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+// The process `pid` with its user, read from its status, not from its
+// folder's owner: the helper that holds a lock is not dumpable.
+LockHolder Holder(const std::string& pid) {
+    std::ifstream status("/proc/" + pid + "/status");
+    std::string uid;
+    for (std::string entry; std::getline(status, entry);) {
+        if (entry.starts_with("Uid:")) uid = std::to_string(std::strtoul(entry.c_str() + 4, nullptr, 10));
+    }
+    if (uid.empty()) return {pid, ""};
+    const passwd* user = ::getpwuid(static_cast<uid_t>(std::stoul(uid)));
+    return {pid, user != nullptr ? user->pw_name : uid};
+}
+
 LockHolder FolderLockHolder(const std::string& path) {
     struct stat folder {};
     if (::stat(path.c_str(), &folder) != 0) return {};
@@ -212,22 +247,25 @@ LockHolder FolderLockHolder(const std::string& path) {
     std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(folder.st_dev), minor(folder.st_dev),
                   static_cast<unsigned long long>(folder.st_ino));
     for (std::string line; std::getline(locks, line);) {
-        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"; a waiter's
-        // line has "->" after the number.
+        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF", a shared lock
+        // READ; a waiter's line has "->" after the number.
         std::istringstream fields(line);
         std::string number, kind, mode, access, pid, file;
         fields >> number >> kind >> mode >> access >> pid >> file;
         if (kind != "FLOCK" || file != device) continue;
-        // The helper that holds it is not dumpable, so its user is read
-        // from its status, not from its folder's owner.
-        std::ifstream status("/proc/" + pid + "/status");
-        std::string uid;
-        for (std::string entry; std::getline(status, entry);) {
-            if (entry.starts_with("Uid:")) uid = std::to_string(std::strtoul(entry.c_str() + 4, nullptr, 10));
+        // The process that took the lock holds it, or cannot be looked at.
+        if (HoldsLock(pid, device) != false) return Holder(pid);
+        // It handed the lock on to a process it started and ended (or its
+        // ID names another process now): the process that holds it now,
+        // where it can be found; else a holder whom nobody can name.
+        std::error_code error;
+        for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
+            const std::string other = process.path().filename().string();
+            if (other.find_first_not_of("0123456789") == std::string::npos && HoldsLock(other, device) == true) {
+                return Holder(other);
+            }
         }
-        if (uid.empty()) return {pid, ""};
-        const passwd* user = ::getpwuid(static_cast<uid_t>(std::stoul(uid)));
-        return {pid, user != nullptr ? user->pw_name : uid};
+        return {pid, ""};
     }
     return {};
 }

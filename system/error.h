@@ -86,6 +86,9 @@ enum class SystemFault {
 // What kWrongFormat means on this platform, and what to do.
 extern const char* const kWrongFormatText;
 
+// The system's error number of a full disk (ENOSPC, ERROR_DISK_FULL).
+extern const std::int32_t kDiskFullCode;
+
 // How the IT support finds the program that holds the file at `path` open.
 std::string HolderSearch(const std::string& path);
 

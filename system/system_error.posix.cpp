@@ -9,6 +9,8 @@ const char* const kWrongFormatText =
     "Die Datei ist kein Programm, das Linux ausführen kann. Ist es ein Windows-Programm, bitten Sie Ihre "
     "IT-Betreuung, Wine dafür einzurichten.";
 
+const std::int32_t kDiskFullCode = ENOSPC;
+
 std::string HolderSearch(const std::string& path) {
     return "Die IT-Betreuung findet das Programm mit " + Quoted("lsof " + path) + ".";
 }

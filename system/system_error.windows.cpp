@@ -57,6 +57,8 @@ const char* const kWrongFormatText =
     "Die Datei ist kein Programm, das Windows ausführen kann, oder sie ist beschädigt. Bitten Sie Ihre "
     "IT-Betreuung, das Suchprogramm neu einzurichten.";
 
+const std::int32_t kDiskFullCode = ERROR_DISK_FULL;
+
 std::string HolderSearch(const std::string& path) {
     return "Die IT-Betreuung findet das Programm mit einer Suche nach Handles für " + Quoted(path) +
            " (Process Explorer, handle.exe), eine eingeblendete Datei in der DLL-Ansicht des Process Explorer.";

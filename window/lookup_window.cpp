@@ -47,7 +47,10 @@ void LookupWindow::ShowResultBlock(std::span<const std::uint8_t> block) {
 void LookupWindow::AskToBreakOff() {
     if (!running_ || asking_ || breakOff_) return;
     asking_ = true;
-    breakOff_ = AskWhetherToBreakOff();
+    // An end that came while the question stood (the window destroyed, the
+    // session ending) stands, whatever the answer.
+    const bool yes = AskWhetherToBreakOff();
+    breakOff_ = breakOff_ || yes;
     asking_ = false;
 }
 

@@ -7,6 +7,10 @@ namespace keil {
 std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds, bool advise) {
     const std::string since = std::to_string(seconds) + "\u00A0Sekunden.";
     if (what == WaitingFor::kOwnLookup) return "Die Suche läuft seit " + since;
+    if (what == WaitingFor::kStartedByLookup) {
+        return "Das Suchprogramm ist fertig, ein Programm, das es gestartet hat" +
+               (user.empty() ? "" : " (" + Quoted(user) + ")") + ", läuft aber noch; die Suche läuft seit " + since;
+    }
     const std::string words = "Eine andere Suche" + (user.empty() ? "" : " (Benutzer " + Quoted(user) + ")") +
                               " ist gerade an der Reihe; der Keilbrecher wartet seit " + since;
     if (!advise) return words;

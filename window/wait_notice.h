@@ -19,7 +19,8 @@ inline constexpr std::chrono::seconds kSpeakEvery{15};
 inline constexpr std::chrono::seconds kAdviseAfter{60};
 
 // The words of a wait of `seconds` for `what`; `user` names the user whose
-// run holds the folder, where the system tells ("" where it does not);
+// run holds the folder, where the system tells ("" where it does not), or
+// the program that the lookup program started and that still runs;
 // `advise` adds what the clerk can do about a holder that takes long.
 std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds, bool advise = false);
 

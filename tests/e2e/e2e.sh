@@ -149,14 +149,17 @@ fi
 # the X server destroyed the window.
 if [ -z "${KEIL_E2E_WINE_PREFIX:-}" ]; then
   # Ended by SIGTERM during a slow lookup, as at a logout, the window takes
-  # its lookup program with it, and the child that the program started.
-  start_slow_lookup "child-sleep-ms 3000"
-  end_window_by TERM
-  if [ "$(cat "$folder/fake-runs.txt")" = run ]; then
-    pass "a window ended by SIGTERM takes its lookup program and what that started"
-  else
-    fail "after SIGTERM the lookup program or its child ran on: $(tr '\n' ' ' < "$folder/fake-runs.txt")"
-  fi
+  # its lookup program with it, and the child that the program started, in
+  # its process group or out of it.
+  for leaves in "" "child-leaves"; do
+    start_slow_lookup "child-sleep-ms 3000" $leaves
+    end_window_by TERM
+    if [ "$(cat "$folder/fake-runs.txt")" = run ]; then
+      pass "a window ended by SIGTERM takes its lookup program and what that started${leaves:+ (out of its group)}"
+    else
+      fail "after SIGTERM the lookup program or its child ${leaves:+(out of its group) }ran on: $(tr '\n' ' ' < "$folder/fake-runs.txt")"
+    fi
+  done
 
   # Destroyed from outside during a slow lookup, the window ends the program
   # and its lookup program.

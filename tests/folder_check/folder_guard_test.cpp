@@ -69,6 +69,8 @@ const EntryCase kEntryCases[] = {
      "Attribute schreiben"},
     {"FileWriteOwner", "x.dll", Owned(kFile, kAdmins, {{kAllow, kUsers, 0x80000}}), Verdict::kTooWide, kUsers,
      "Besitz übernehmen"},
+    {"FileDeleteAlone", "x.dll", Owned(kFile, kAdmins, {{kAllow, kUsers, 0x10000}}), Verdict::kTooWide, kUsers,
+     "Löschen"},
     {"TrustedMayChange", "x.dll", Owned(kFile, kAdmins, {{kAllow, kAdmins, kFull}, {kAllow, "S-1-5-18", kFull},
                                                           {kAllow, kUser, kModify}, {kAllow, kUsers, kReadExecute}}),
      Verdict::kMayStay},

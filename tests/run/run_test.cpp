@@ -106,8 +106,15 @@ const Scenario kScenarios[] = {
     {.name = "EmptyResponse", .response = "", .error = kErrRange, .shown = kNothing, .left = kInAndOut},
     {.name = "OneByteResponse", .response = "x", .error = kErrRange, .shown = kNothing, .left = kInAndOut},
     {.name = "NulAndHighBytes", .response = SampleScreen(kHighBytes), .shown = SampleBlock(kHighBytes)},
-    {.name = "SixteenMiBBeforeTheScreen", .response = std::string(16 << 20, 'x') + kScreen},
+    // Written a piece at a time, a response far larger than the room first
+    // reserved finds more reserved ahead of it at each turn.
+    {.name = "SixteenMiBBeforeTheScreen", .response = std::string(16 << 20, 'x') + kScreen, .mode = "chunks 524288 20"},
     {.name = "NonZeroExitCode", .mode = "exit 7"},
+    {.name = "ExitCodeMinus2", .mode = "exit -2"},
+    // The screen is read only once what the lookup program started has
+    // ended, in its process group or out of it.
+    {.name = "ChildWritesTheScreenLater", .mode = "child-screen 1000"},
+    {.name = "ChildLeavesTheGroupAndWritesTheScreenLater", .mode = "child-screen 1000\nchild-leaves"},
     {.name = "NoResponseAndExitCode7", .response = "", .mode = "exit 7", .error = kErrRange, .shown = kNothing,
      .left = kInAndOut, .named = "endete mit dem Rückgabewert 7,"},
     // A lookup program that crashed halfway wrote lines that look like a
@@ -119,15 +126,20 @@ const Scenario kScenarios[] = {
      .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut, .named = "durch die Ausnahme 0xC0000005 abgebrochen",
      .only = kWindowsOnly},
     // A runaway writer stops at the file size limit (here this process's
-    // own, lowered for the row) and is broken off by it.
+    // own, lowered for the row) and is broken off by it; one that ignores
+    // the signal has its writes fail, and reached the limit whatever it
+    // ends with.
     {.name = "RunawayWriter", .mode = "write-forever", .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut,
      .named = "(SIGXFSZ)", .only = kPosixOnly, .fileSizeLimit = 1 << 20},
+    {.name = "RunawayWriterIgnoringTheSignal", .mode = "write-forever\nignore-sigxfsz", .error = kErrResponseTooLarge,
+     .shown = kNothing, .left = kInAndOut, .named = "hat mit 1.048.576\u00A0Bytes die Größe erreicht",
+     .only = kPosixOnly, .fileSizeLimit = 1 << 20},
     // A full disk: no room for the response stops the run before the start;
     // a response that filled the disk is not shown.
     {.name = "DiskFullBeforeTheStart", .error = kErrDiskFull, .shown = kNothing, .left = kInAndOut, .started = false,
      .named = "lässt sich kein Platz reservieren. Der Datenträger ist voll", .only = kPosixOnly, .diskFree = 8 << 10},
     {.name = "DiskFillsDuringTheRun", .response = std::string(4 << 20, 'x') + kScreen, .error = kErrCutShort,
-     .shown = kNothing, .left = kInAndOut, .named = "ist voll geworden", .only = kPosixOnly,
+     .shown = kNothing, .left = kInAndOut, .named = "war voll oder fast voll", .only = kPosixOnly,
      .diskFree = kResponseRoom + (80 << 10)},
     {.name = "FolderMissing", .prepare = &RemoveFolder, .error = kErrNoFolder, .shown = kNothing, .started = false},
     // Anything but a plain file with one link in place of an exchange file
@@ -291,23 +303,22 @@ TEST_P(Run, Scenario) {
     EXPECT_TRUE(NoChildLeft());
 }
 
-// A response cut short by a full disk reached the end of its reserved room
-// (none, where the file system cannot reserve) while less than a room was
-// free.
-TEST(ResponseRoom, CutShortOnlyBeyondTheRoomOnAFullDisk) {
-    constexpr std::int64_t kRoom = kResponseRoom;
-    const struct {
-        std::int64_t size, reserved, freeAfter;
-        bool cutShort;
-    } kCases[] = {
-        {kRoom - 1, kRoom, 0, false},         {kRoom, kRoom, 0, true},
-        {kRoom + 1, kRoom, kRoom - 1, true}, {kRoom + 1, kRoom, kRoom, false},
-        {0, 0, kRoom - 1, true},             {0, 0, kRoom, false},
-    };
-    for (const auto& c : kCases) {
-        EXPECT_EQ(ResponseMayBeCutShort(c.size, c.reserved, c.freeAfter), c.cutShort)
-            << c.size << " " << c.reserved << " " << c.freeAfter;
-    }
+// What the lookup program started is waited for, and after two seconds the
+// words name it; the next lookup does not meet it.
+TEST(WhatItStarted, IsWaitedForAndNamed) {
+    PrepareResponse(kScreen, "child-screen 2500\n");
+    Recorder window;
+    window.LookUp(1);
+    EXPECT_EQ(window.shown, kBlock);
+    ASSERT_FALSE(window.notices.empty());
+    EXPECT_EQ(window.notices.front(), "Das Suchprogramm ist fertig, ein Programm, das es gestartet hat "
+                                      "(„Lief-adr.exe“), läuft aber noch; die Suche läuft seit 2\u00A0Sekunden. "
+                                      "(spoken)");
+    PrepareResponse(SampleScreen("Zweite GmbH"));
+    Recorder next;
+    next.LookUp(2);
+    EXPECT_EQ(next.shown, SampleBlock("Zweite GmbH"));
+    EXPECT_TRUE(NoChildLeft());
 }
 
 INSTANTIATE_TEST_SUITE_P(Lookup, Run, testing::ValuesIn(ThisPlatformsScenarios()),

@@ -22,6 +22,17 @@
 namespace keil::test {
 namespace {
 
+// This process's helper, found by its name among its children.
+pid_t HelperPid() {
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        std::ifstream children(task.path() / "children");
+        for (pid_t pid = 0; children >> pid;) {
+            if (ReadFileBytes("/proc/" + std::to_string(pid) + "/comm") == "keilbrecher-exc\n") return pid;
+        }
+    }
+    return 0;
+}
+
 TEST(Files, ResponseShorterThanItsSizeOrLargerThanReadIsAnError) {
     // sysfs gives every attribute the size of a page, however short it is.
     const UniqueFd fd(::open("/sys/devices/system/cpu/online", O_RDONLY | O_CLOEXEC));
@@ -60,13 +71,89 @@ TEST(Lock, OneLongHolderIsWaitedForAndNamed) {
                                            "(spoken)");
 }
 
-// This process's helper.
-pid_t HelperPid() {
-    std::ifstream children("/proc/self/task/" + std::to_string(::getpid()) + "/children");
-    int pid = 0;
-    children >> pid;
-    return pid;
+// A lock taken by a process that then started another, handing the lock
+// on, and ended: the notice names the user of the process that holds the
+// lock now, which its descriptors tell.
+TEST(Lock, AHolderThatForkedIsNamedByTheProcessThatHoldsItNow) {
+    PrepareResponse(SampleScreen());
+    int pipe[2];
+    ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+    const pid_t taker = ::fork();
+    if (taker == 0) {
+        const int folder = ::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (folder < 0 || ::flock(folder, LOCK_EX) != 0) ::_exit(1);
+        const pid_t holder = ::fork();
+        if (holder == 0) {
+            ::usleep(2500 * 1000);
+            ::_exit(0);
+        }
+        (void)::write(pipe[1], &holder, sizeof holder);
+        ::_exit(0);
+    }
+    ::close(pipe[1]);
+    pid_t holder = 0;
+    ASSERT_EQ(::read(pipe[0], &holder, sizeof holder), static_cast<ssize_t>(sizeof holder));
+    ::close(pipe[0]);
+    ASSERT_EQ(::waitpid(taker, nullptr, 0), taker);
+    Recorder waiting;
+    waiting.LookUp(1);
+    // The holder is this process's child as the subreaper of the taker, or
+    // init's.
+    (void)::waitpid(holder, nullptr, 0);
+    EXPECT_EQ(waiting.shown, SampleBlock());
+    const std::string user = ::getpwuid(::geteuid())->pw_name;
+    ASSERT_FALSE(waiting.notices.empty());
+    EXPECT_NE(waiting.notices.front().find("(Benutzer „" + user + "“)"), std::string::npos) << waiting.notices.front();
 }
+
+// The room of a response, kept at each turn: a response that grows within
+// what is reserved ahead of it is whole, one that reached the end of what
+// was reserved at a turn is not believed, and the disk's room says why.
+TEST(Room, KeptAheadOfTheResponseOrNotBelieved) {
+    PrepareFolder();
+    const auto write = [](const ExchangeFile& file, std::int64_t size) {
+        ASSERT_EQ(::ftruncate(file.native(), static_cast<off_t>(size)), 0);
+    };
+    {
+        ExchangeFiles files(FixedExchangePlace(), nullptr);
+        ResponseRoom room(files.response);
+        for (std::int64_t size = 0; size <= 3 * kResponseRoom; size += kResponseRoom / 4) {
+            write(files.response, size);
+            room.Keep();
+        }
+        EXPECT_EQ(room.verdict(), ResponseRoom::Verdict::kWhole);
+        files.Remove();
+    }
+    {
+        ExchangeFiles files(FixedExchangePlace(), nullptr);
+        ResponseRoom room(files.response);
+        write(files.response, kResponseRoom - 1);
+        room.Keep();
+        write(files.response, 2 * kResponseRoom);
+        room.Keep();
+        EXPECT_EQ(room.verdict(), ResponseRoom::Verdict::kOutran);
+        files.Remove();
+    }
+}
+
+// A helper that died while idle (another program ended it) is started
+// again for the next lookup, which shows its record.
+TEST(Helper, DiedWhileIdleIsStartedAgain) {
+    PrepareResponse(SampleScreen());
+    Recorder first;
+    first.LookUp(1);
+    const pid_t helper = HelperPid();
+    ASSERT_EQ(::kill(helper, SIGKILL), 0);
+    // Its end is seen by its client only, which reaps it.
+    for (int i = 0; i < 100 && ReadFileBytes("/proc/" + std::to_string(helper) + "/stat").find(") Z ") == std::string::npos; ++i) {
+        ::usleep(10 * 1000);
+    }
+    Recorder next;
+    next.LookUp(2);
+    EXPECT_EQ(next.shown, SampleBlock());
+    EXPECT_NE(HelperPid(), helper);
+}
+
 
 // Killed during a run, after its block was made, the helper is not taken
 // for missing, nor for not set up; stopped while idle, it is not taken for

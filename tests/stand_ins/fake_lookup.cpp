@@ -3,7 +3,13 @@
 //
 //   respond FILE    copy FILE (beside the program) to standard output
 //   child-sleep-ms N  start a child of its own first, which appends
-//                   "child" to "fake-runs.txt" after N milliseconds (POSIX)
+//                   "child" to "fake-runs.txt" after N milliseconds
+//   child-screen N  the same, and the child, not the program, copies the
+//                   FILE of "respond" to the standard output it shares
+//   child-leaves    the child leaves the program's process group first
+//   chunks B MS     copy FILE in chunks of B bytes, MS milliseconds apart
+//   ignore-sigxfsz  ignore SIGXFSZ, so that writes past the file-size limit
+//                   fail instead of ending the program (POSIX)
 //   sleep-ms N      sleep N milliseconds first
 //   delete-request  delete in.txt from its folder
 //   overwrite-request  write "adr" CR "2" over in.txt by its name first
@@ -23,6 +29,7 @@
 // appends "run" to "fake-runs.txt" when it starts and "end" when it is
 // done.
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -46,8 +53,9 @@ std::string Read(std::FILE* file) {
 
 }  // namespace
 
-int main(int, char** argv) {
+int main(int argc, char** argv) {
     fake::UseBinaryStandardStreams();
+    if (fake::RunAsChild(argc, argv)) return 0;
     const std::string self = argv[0];
     const std::string folder = self.substr(0, self.find_last_of("\\/") + 1);
     std::map<std::string, std::string> mode;
@@ -75,12 +83,24 @@ int main(int, char** argv) {
     std::ofstream(folder + "fake-runs.txt", std::ios::binary | std::ios::app) << "run\n";
 
     std::error_code ignored;
-    if (mode.count("child-sleep-ms")) fake::LeaveChild(number("child-sleep-ms"), folder + "fake-runs.txt");
+    if (mode.count("ignore-sigxfsz")) fake::IgnoreFileSizeSignal();
+    const bool childScreen = mode.count("child-screen") != 0;
+    if (mode.count("child-sleep-ms") || childScreen) {
+        fake::LeaveChild(number(childScreen ? "child-screen" : "child-sleep-ms"), folder + "fake-runs.txt",
+                         childScreen ? folder + mode["respond"] : "", mode.count("child-leaves") != 0);
+    }
     std::this_thread::sleep_for(std::chrono::milliseconds(number("sleep-ms")));
     if (mode.count("delete-request")) std::filesystem::remove(folder + "in.txt", ignored);
-    if (mode.count("respond")) {
+    if (mode.count("respond") && !childScreen) {
         const std::string response = Read(std::fopen((folder + mode["respond"]).c_str(), "rb"));
-        std::fwrite(response.data(), 1, response.size(), stdout);
+        std::size_t chunk = response.size();
+        long long pause = 0;
+        if (mode.count("chunks")) std::sscanf(mode["chunks"].c_str(), "%zu %lld", &chunk, &pause);
+        for (std::size_t at = 0; at < response.size(); at += chunk) {
+            std::fwrite(response.data() + at, 1, std::min(chunk, response.size() - at), stdout);
+            std::fflush(stdout);
+            if (at + chunk < response.size()) std::this_thread::sleep_for(std::chrono::milliseconds(pause));
+        }
     }
     std::fflush(stdout);
     if (mode.count("overwrite-response")) tamper("overwrite-response", fake::OverwriteByName(folder + "out.txt", forged));

@@ -21,9 +21,20 @@ void GrowStandardOutput(long long size);
 // file (POSIX), an access violation that nothing handles (Windows).
 [[noreturn]] void Crash();
 
-// Starts a child process that appends "child" to `runs` after `ms`
-// milliseconds, where the platform lets a program fork (POSIX).
-void LeaveChild(long long ms, const std::string& runs);
+// Starts a child process of this program, which shares its standard
+// output and, after `ms` milliseconds, copies the file `respond` to it
+// (none when it is "") and appends "child" to `runs`; with `leave`, it
+// leaves this program's process group first (POSIX: setsid; Windows: a
+// new process group, without a console).
+void LeaveChild(long long ms, const std::string& runs, const std::string& respond, bool leave);
+
+// The child's side of LeaveChild, when this program was started as that
+// child with `argv`; false when it was not.
+bool RunAsChild(int argc, char** argv);
+
+// Ignores SIGXFSZ, so that a write beyond the file-size limit fails with
+// EFBIG instead of ending the program (POSIX).
+void IgnoreFileSizeSignal();
 
 // What a colleague's program may try on an exchange file by its name:
 // write `bytes` over its start, or rename the file `from` over it. Each

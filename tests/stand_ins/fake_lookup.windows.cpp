@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdio>
+#include <string>
+
 #include "fake_lookup.h"
 
 namespace fake {
@@ -39,7 +42,48 @@ void Crash() {
     ::ExitProcess(1);
 }
 
-void LeaveChild(long long, const std::string&) {}
+// The child is this program again, with "child MS LEAVE RUNS RESPOND" as
+// its arguments, sharing the standard handles it inherited.
+void LeaveChild(long long ms, const std::string& runs, const std::string& respond, bool leave) {
+    char self[MAX_PATH] = {};
+    ::GetModuleFileNameA(nullptr, self, MAX_PATH);
+    std::string command = "\"";
+    command.append(self).append("\" child ").append(std::to_string(ms)).append(leave ? " 1 \"" : " 0 \"");
+    command.append(runs).append("\" \"").append(respond).append("\"");
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = ::GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = ::GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = ::GetStdHandle(STD_ERROR_HANDLE);
+    PROCESS_INFORMATION process{};
+    if (::CreateProcessA(self, command.data(), nullptr, nullptr, TRUE,
+                         leave ? CREATE_NEW_PROCESS_GROUP | DETACHED_PROCESS : 0, nullptr, nullptr, &startup,
+                         &process)) {
+        ::CloseHandle(process.hThread);
+        ::CloseHandle(process.hProcess);
+    }
+}
+
+bool RunAsChild(int argc, char** argv) {
+    if (argc != 6 || std::string(argv[1]) != "child") return false;
+    ::Sleep(static_cast<DWORD>(std::stoll(argv[2])));
+    if (argv[5][0] != '\0') {
+        if (FILE* screen = std::fopen(argv[5], "rb")) {
+            char buffer[4096];
+            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, screen)) > 0;) std::fwrite(buffer, 1, n, stdout);
+            std::fclose(screen);
+            std::fflush(stdout);
+        }
+    }
+    if (FILE* file = std::fopen(argv[4], "a")) {
+        std::fputs("child\n", file);
+        std::fclose(file);
+    }
+    return true;
+}
+
+void IgnoreFileSizeSignal() {}
 
 void GrowStandardOutput(long long size) {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);

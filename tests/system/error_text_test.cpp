@@ -37,8 +37,9 @@ std::vector<TextCase> AllTexts(const Names& n) {
     std::vector<TextCase> cases = {
         {"Overflow", [] { ThrowOverflow(); }},
         {"Range", [] { ThrowRange(); }},
-        {"EmptyResponse", [=] { ThrowEmptyResponse(0); }},
-        {"EmptyResponseWithItsExitCode", [=] { ThrowEmptyResponse(7); }},
+        {"EmptyResponse", [=] { ThrowEmptyResponse({0, 0}); }},
+        {"EmptyResponseWithItsExitCode", [=] { ThrowEmptyResponse({7, 0}); }},
+        {"Outran", [=] { ThrowOutran(n.file); }},
         {"CutShort", [=] { ThrowCutShort(n.file); }},
         {"BrokenOffByClerk", [=] { ThrowBrokenOffByClerk(); }},
         {"Allocation", [=] { ThrowAllocation(); }},
@@ -99,6 +100,20 @@ TEST(SystemErrors, KindsHaveTextsOfTheirOwn) {
     for (const auto& [fault, text] : texts) distinct.insert(text);
     EXPECT_EQ(distinct.size(), texts.size());
     EXPECT_EQ(ExplainSystemError(0), "Melden Sie den Fehler Ihrer IT-Betreuung.");
+}
+
+// An empty response names its program's exit code where there is one: not
+// where the wait could not open the program, which left it unknown.
+TEST(Errors, EmptyResponseNamesAnExitCodeOnlyWhereThereIsOne) {
+    const struct {
+        ProcessEnd end;
+        const char* named;
+    } kCases[] = {{{0, 0}, nullptr}, {{7, 0}, "mit dem Rückgabewert 7,"}, {{-1, 0, false}, nullptr}};
+    for (const auto& c : kCases) {
+        const std::string text = Catch([&] { ThrowEmptyResponse(c.end); }).text;
+        EXPECT_EQ(text.find(c.named != nullptr ? c.named : "Rückgabewert") != std::string::npos, c.named != nullptr)
+            << text;
+    }
 }
 
 // The errors document's row of each of the program's own texts that this

@@ -8,6 +8,7 @@ namespace keil::test {
 std::vector<TextCase> PlatformTexts(const Names& n) {
     return {
         {"BrokeOffBySignal", [=] { ThrowBrokeOff(n.folder + "Lief-adr.exe", "das Signal 25 (SIGXFSZ)"); }},
+        {"ReachedTheFileSizeLimit", [=] { ThrowReachedLimit(n.file, 2147483647); }},
         {"HelperEnded", [=] { ThrowHelperEnded(n.helper); }},
         {"HelperNotAnswering", [=] { ThrowHelperNotAnswering(n.helper, 4194303); }},
         {"ExchangeHelper", [=] { ThrowExchangeHelper(n.helper, n.folder); }},

@@ -24,6 +24,9 @@ public:
     using LookupWindow::RunHeld;
     std::vector<std::string> log;
     std::u16string shown = u"before";
+    // Whether the window system ends the window while the question stands,
+    // which the clerk then answers "Nein".
+    bool endWhileAsked = false;
 
 protected:
     void SetRecord1Enabled(bool enabled) override { log.push_back(enabled ? "1:on" : "1:off"); }
@@ -35,7 +38,11 @@ protected:
     void TakeTurn() override {}
     void ShowWaitNotice(const std::string&, bool) override {}
     std::unique_ptr<Hold> HoldForLookup() override { return std::make_unique<Hold>(); }
-    bool AskWhetherToBreakOff() override { return false; }
+    bool AskWhetherToBreakOff() override {
+        log.push_back("asked");
+        if (endWhileAsked) MustEnd();
+        return false;
+    }
     void ShowErrorAndEnd(const Failure& failure) override { log.push_back("error " + std::to_string(failure.number)); }
     void End(int status) override { log.push_back("end " + std::to_string(status)); }
     bool ScreenReaderRuns() override { return screenReader_; }
@@ -57,7 +64,7 @@ struct HeldCase {
 const HeldCase kCases[] = {
     {"BlockShown", [](const LookupPlace&, WaitHooks&, const ShowBlock& show) { show(kBlock); },
      {"1:off", "2:off", "text", "1:on", "2:on", "focus"}, u"Block|"},
-    {"FailedBeforeItsBlock", [](const LookupPlace&, WaitHooks&, const ShowBlock&) { ThrowEmptyResponse(0); },
+    {"FailedBeforeItsBlock", [](const LookupPlace&, WaitHooks&, const ShowBlock&) { ThrowEmptyResponse({0, 0}); },
      {"1:off", "2:off", "text", "error " + std::to_string(kErrRange)}, u""},
     {"FailedAfterItsBlock",
      [](const LookupPlace&, WaitHooks&, const ShowBlock& show) {
@@ -85,6 +92,20 @@ TEST_P(Held, Outcome) {
     FakeWindow without(false);
     without.RunHeld(c.lookup);
     EXPECT_EQ(std::count(without.log.begin(), without.log.end(), "focus"), 0);
+}
+
+// The window system ends the window while the question stands, and the
+// clerk answers "Nein": the end stands, and the lookup is broken off at
+// its next turn.
+TEST(Question, AnEndThatCameWhileItStoodStands) {
+    FakeWindow window(false);
+    window.endWhileAsked = true;
+    window.RunHeld([&](const LookupPlace&, WaitHooks& hooks, const ShowBlock& show) {
+        window.AskToBreakOff();
+        TakeTurn(&hooks);
+        show(kBlock);
+    });
+    EXPECT_EQ(window.log, (std::vector<std::string>{"1:off", "2:off", "asked", "text", "end 0"}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, Held, testing::ValuesIn(kCases),

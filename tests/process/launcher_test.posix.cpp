@@ -1,0 +1,40 @@
+// What only a POSIX launcher shows: a window that was started ignoring a
+// signal (nohup) goes on ignoring it, and a lookup program whose window
+// ended before it was set up never runs.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include "process/launcher.posix.h"
+#include "shared_folder/exchange_file.h"
+#include "support.h"
+
+namespace keil::test {
+namespace {
+
+TEST(Launcher, ASignalIgnoredAtTheStartStaysIgnored) {
+    struct sigaction hangUp {};
+    struct sigaction terminate {};
+    ::signal(SIGHUP, SIG_IGN);
+    EndLookupProgramWithThisProgram();
+    ::sigaction(SIGHUP, nullptr, &hangUp);
+    ::sigaction(SIGTERM, nullptr, &terminate);
+    EXPECT_EQ(hangUp.sa_handler, SIG_IGN);
+    EXPECT_NE(terminate.sa_handler, SIG_DFL);
+    for (const int signal : {SIGHUP, SIGTERM, SIGINT, SIGQUIT}) ::signal(signal, SIG_DFL);
+}
+
+TEST(Launcher, AProgramWhoseWindowEndedBeforeItWasSetUpNeverRuns) {
+    PrepareFolder("");
+    const ExchangeFiles files(FixedExchangePlace(), nullptr);
+    // This process's parent stands for a window other than the one that
+    // is the program's parent now.
+    LaunchedProcess process =
+        StartProgramWatching(InFolder("Lief-adr.exe"), files.request.native(), files.response.native(), ::getppid());
+    EXPECT_EQ(process.WaitForAll(nullptr).exitCode, 127);
+    EXPECT_FALSE(FileExists(InFolder("fake-runs.txt")));
+}
+
+}  // namespace
+}  // namespace keil::test
