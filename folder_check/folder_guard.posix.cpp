@@ -15,7 +15,8 @@
 namespace keil {
 
 const char* const kSetUpAdvice =
-    "Sie richtet den Ordner ein, wie es die Anleitung „/usr/share/doc/keilbrecher/admin-linux.md“ beschreibt.";
+    "Die IT-Betreuung richtet den Ordner ein, wie es die Anleitung „/usr/share/doc/keilbrecher/admin-linux.md“ "
+    "beschreibt.";
 
 // Nothing stays open on Linux: nobody can take a lock on a file there that
 // keeps the lookup program waiting.

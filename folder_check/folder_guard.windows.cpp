@@ -12,7 +12,8 @@
 namespace keil {
 
 const char* const kSetUpAdvice =
-    "Sie richtet den Ordner mit dem Skript „keilbrecher-ordner-einrichten.cmd“ ein, das dem Keilbrecher beiliegt.";
+    "Die IT-Betreuung richtet den Ordner mit dem Skript „keilbrecher-ordner-einrichten.cmd“ ein, das dem "
+    "Keilbrecher beiliegt.";
 
 // Every entry of the folder, held open for the run: an exclusive oplock
 // is granted only on a file that nobody else has open.

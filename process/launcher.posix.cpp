@@ -25,9 +25,8 @@ extern char** environ;
 namespace keil {
 
 struct LaunchedProcess::Started {
-    // The children of this process before the program started: what is
-    // not among them came from the program.
-    std::vector<pid_t> earlier;
+    // What the program started, as far as the wait has followed it.
+    Lineage lineage;
     rlim_t largestFile;
     bool reaped = false;
 };
@@ -214,24 +213,27 @@ void EndWithLookup(int signal) {
 // the window's hooks.
 class Watching : public WaitHooks {
 public:
-    Watching(const std::vector<pid_t>& earlier, WaitHooks* hooks) : earlier_(earlier), hooks_(hooks) {}
+    Watching(Lineage& lineage, WaitHooks* hooks) : lineage_(lineage), hooks_(hooks) {}
     void Pump() override {
         const auto now = std::chrono::steady_clock::now();
         if (now - lookedAt_ >= kLookAtStartedEvery) {
             lookedAt_ = now;
             std::vector<pid_t> started;
-            for (const StartedProcess& process : StartedSince(earlier_)) started.push_back(process.pid);
+            for (const StartedProcess& process : StartedBy(lineage_)) started.push_back(process.pid);
             Keep(strays, started);
         }
         if (hooks_ != nullptr) hooks_->Pump();
     }
     bool Cancelled() override { return hooks_ != nullptr && hooks_->Cancelled(); }
+    std::optional<Waited> WaitWith(NativeHandle handle, std::chrono::milliseconds limit) override {
+        return hooks_ != nullptr ? hooks_->WaitWith(handle, limit) : std::nullopt;
+    }
     void Waiting(WaitingFor what, const std::string& holder) override {
         if (hooks_ != nullptr) hooks_->Waiting(what, holder);
     }
 
 private:
-    const std::vector<pid_t>& earlier_;
+    Lineage& lineage_;
     WaitHooks* hooks_;
     std::chrono::steady_clock::time_point lookedAt_{};
 };
@@ -266,7 +268,7 @@ LaunchedProcess::~LaunchedProcess() {
     }
     const timespec moment{0, 1'000'000};
     for (int round = 0; round < 200; ++round) {
-        const std::vector<StartedProcess> left = StartedSince(started_->earlier);
+        const std::vector<StartedProcess> left = StartedBy(started_->lineage);
         if (left.empty()) break;
         for (const StartedProcess& process : left) {
             if (process.group == pid && !process.ended) ::kill(-pid, SIGKILL);
@@ -285,15 +287,16 @@ std::int64_t LaunchedProcess::largestFile() const noexcept { return static_cast<
 ProcessEnd LaunchedProcess::WaitForAll(WaitHooks* hooks) {
     ProcessEnd end;
     {
-        Watching watching(started_->earlier, hooks);
+        Watching watching(started_->lineage, hooks);
         end = WaitForProcessExit(static_cast<std::int32_t>(id_), &watching);
     }
     // The program is reaped, or was never this process's to wait for.
     started_->reaped = true;
+    const auto ended = std::chrono::steady_clock::now();
     for (;;) {
         std::vector<pid_t> running;
         std::string name;
-        for (const StartedProcess& process : StartedSince(started_->earlier)) {
+        for (const StartedProcess& process : StartedBy(started_->lineage)) {
             if (process.ended && process.ours) {
                 (void)::waitpid(process.pid, nullptr, WNOHANG);
                 continue;
@@ -303,8 +306,12 @@ ProcessEnd LaunchedProcess::WaitForAll(WaitHooks* hooks) {
         }
         if (running.empty()) break;
         Keep(strays, running);
-        if (hooks != nullptr) hooks->Waiting(WaitingFor::kStartedByLookup, name);
-        (void)::poll(nullptr, 0, static_cast<int>(kRespondEvery.count()));
+        if (hooks != nullptr && std::chrono::steady_clock::now() - ended >= kEndingGrace) {
+            hooks->Waiting(WaitingFor::kStartedByLookup, name);
+        }
+        if (hooks == nullptr || !hooks->WaitWith(kNoHandle, kRespondEvery)) {
+            (void)::poll(nullptr, 0, static_cast<int>(kRespondEvery.count()));
+        }
         TakeTurn(hooks);
     }
     Keep(strays, {});
@@ -328,7 +335,7 @@ LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle in
         ThrowSystemError(errno, "Der Start des Suchprogramms kann nicht vorbereitet werden");
     }
     auto started = std::make_unique<LaunchedProcess::Started>();
-    started->earlier = ChildrenOfThisProcess();
+    started->lineage.earlier = ChildrenOfThisProcess();
     started->largestFile = std::min(limit.rlim_cur, static_cast<rlim_t>(kLargestResponse));
     // posix_spawn cannot ask for the parent's death signal, so the start is
     // vfork and exec, as posix_spawn does it: no copy of this process's
@@ -346,7 +353,7 @@ LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle in
                          parent,
                          static_cast<rlim_t>(kLargestResponse),
                          &error};
-    Keep(earlierChildren, started->earlier);
+    Keep(earlierChildren, started->lineage.earlier);
     pid_t pid = -1;
     {
         const AllSignalsBlocked blocked;
@@ -360,6 +367,7 @@ LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle in
         ThrowStartError(error, program);
     }
     runningGroup.store(pid);
+    started->lineage.group = pid;
     return LaunchedProcess(pid, std::move(started));
 }
 

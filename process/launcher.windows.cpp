@@ -151,9 +151,12 @@ std::int64_t LaunchedProcess::largestFile() const noexcept { return std::numeric
 
 ProcessEnd LaunchedProcess::WaitForAll(WaitHooks* hooks) {
     const ProcessEnd end = WaitForProcessExit(static_cast<std::int32_t>(id_), hooks);
+    const ULONGLONG ended = ::GetTickCount64();
     while (ActiveProcesses(started_->job.get()) != 0) {
         if (hooks != nullptr) {
-            hooks->Waiting(WaitingFor::kStartedByLookup, NameOfOneIn(started_->job.get()));
+            if (::GetTickCount64() - ended >= static_cast<ULONGLONG>(kEndingGrace.count())) {
+                hooks->Waiting(WaitingFor::kStartedByLookup, NameOfOneIn(started_->job.get()));
+            }
             ::MsgWaitForMultipleObjectsEx(0, nullptr, static_cast<DWORD>(kRespondEvery.count()), QS_ALLINPUT,
                                           MWMO_INPUTAVAILABLE);
         } else {

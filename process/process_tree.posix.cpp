@@ -28,6 +28,7 @@ struct Stat {
     char state = '?';
     pid_t parent = 0;
     pid_t group = 0;
+    pid_t session = 0;
 };
 
 Stat ReadStat(pid_t pid) {
@@ -39,12 +40,16 @@ Stat ReadStat(pid_t pid) {
     stat.name = text.substr(open + 1, close - open - 1);
     long long parent = 0;
     long long group = 0;
+    long long session = 0;
     char state = '?';
-    if (std::sscanf(text.c_str() + close + 1, " %c %lld %lld", &state, &parent, &group) != 3) return stat;
+    if (std::sscanf(text.c_str() + close + 1, " %c %lld %lld %lld", &state, &parent, &group, &session) != 4) {
+        return stat;
+    }
     stat.read = true;
     stat.state = state;
     stat.parent = static_cast<pid_t>(parent);
     stat.group = static_cast<pid_t>(group);
+    stat.session = static_cast<pid_t>(session);
     return stat;
 }
 
@@ -89,12 +94,18 @@ bool IsWinesOwn(const std::string& name, const std::string& commandLine) {
     return false;
 }
 
-std::vector<StartedProcess> StartedSince(const std::vector<pid_t>& earlier) {
+std::vector<StartedProcess> StartedBy(Lineage& lineage) {
     const pid_t self = ::getpid();
+    const pid_t session = ::getsid(0);
     std::vector<StartedProcess> started;
     std::vector<pid_t> look;
+    // A child that this process started itself meanwhile (a helper, a
+    // colleague's copy in a test) stays in its group and session.
     for (const pid_t child : ChildrenOfThisProcess()) {
-        if (!std::binary_search(earlier.begin(), earlier.end(), child)) look.push_back(child);
+        if (std::binary_search(lineage.earlier.begin(), lineage.earlier.end(), child)) continue;
+        const Stat stat = ReadStat(child);
+        const bool known = std::find(lineage.known.begin(), lineage.known.end(), child) != lineage.known.end();
+        if (known || (stat.read && (stat.group == lineage.group || stat.session != session))) look.push_back(child);
     }
     // Each process that is there, and then what it started, as far as the
     // children files of /proc tell; every process once.
@@ -109,6 +120,9 @@ std::vector<StartedProcess> StartedSince(const std::vector<pid_t>& earlier) {
         const bool ended = stat.state == 'Z';
         if (!ended && IsWinesOwn(stat.name, ReadProcFile("/proc/" + std::to_string(pid) + "/cmdline"))) continue;
         started.push_back({pid, stat.group, ended, stat.parent == self, stat.name});
+        if (std::find(lineage.known.begin(), lineage.known.end(), pid) == lineage.known.end()) {
+            lineage.known.push_back(pid);
+        }
         std::error_code ignored;
         for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ignored)) {
             std::ifstream list(task.path() / "children");

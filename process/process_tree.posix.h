@@ -26,15 +26,24 @@ struct StartedProcess {
     std::string name;  // its command's name, such as "Lief-adr.exe"
 };
 
-// The processes started since the children of this process were
-// `earlier` (sorted), ended ones that wait to be reaped included: each
-// child of this process's that was not among them, and every process below
-// it. That is the lookup program started since, while it is there, and
+// What a lookup program started, as the wait follows it: the program's
+// process group, the children of this process before it started (sorted),
+// and each process found below it so far.
+struct Lineage {
+    pid_t group = 0;
+    std::vector<pid_t> earlier;
+    std::vector<pid_t> known;
+};
+
+// The lookup program of `lineage` and what it started that is still there,
+// ended ones that wait to be reaped included: each child of this process's
+// that was not among the earlier ones and is the program's (in its group,
+// out of this process's session, or found below it before), and every
+// process below it. That is the lookup program while it is there, and
 // what it started, which is below it or, once a parent of it has ended,
-// this process's child as its subreaper; whatever joined the lookup
-// program's group is below it too. Wine's own programs and what they start
-// are left out.
-std::vector<StartedProcess> StartedSince(const std::vector<pid_t>& earlier);
+// this process's child as its subreaper. Wine's own programs and what they
+// start are left out. What it finds is added to `lineage.known`.
+std::vector<StartedProcess> StartedBy(Lineage& lineage);
 
 // Whether the process of the command name `name` and the command line
 // `commandLine` (its arguments, each ended by a NUL) is Wine's own: its

@@ -11,7 +11,7 @@ void TakeTurn(WaitHooks* hooks) {
 }
 
 void ThrowBrokenOffByClerk() {
-    throw Error(kErrBrokenOffByClerk, "Die Suche ist auf Ihren Wunsch abgebrochen worden.");
+    throw Error(kErrBrokenOffByClerk, "Die Suche wurde auf Ihren Wunsch abgebrochen.");
 }
 
 }  // namespace keil

@@ -8,6 +8,7 @@
 // window makes of it is the window's.
 
 #include <chrono>
+#include <optional>
 #include <string>
 
 #include "system/native_handle.h"
@@ -18,6 +19,9 @@ namespace keil {
 // helper), another run that holds the lookup folder, or what its lookup
 // program started and left running when it ended.
 enum class WaitingFor { kOwnLookup, kOtherRun, kStartedByLookup };
+
+enum class Waited { kReady, kTimedOut, kFailed };
+inline constexpr std::chrono::milliseconds kNoLimit{-1};
 
 // What a run's waits need of the one who waits, on the waiting thread.
 class WaitHooks {
@@ -30,6 +34,13 @@ public:
     // Asked after each Pump: whether the clerk broke the lookup off. The
     // wait then ends with kErrBrokenOffByClerk.
     virtual bool Cancelled() = 0;
+    // Waits at most `limit` for `handle` to be ready (kNoHandle: only the
+    // time), taking in what the window system has for the window as soon as
+    // it comes meanwhile, where the window can wait so; nothing where it
+    // cannot, and the wait looks at `handle` itself.
+    virtual std::optional<Waited> WaitWith(NativeHandle /*handle*/, std::chrono::milliseconds /*limit*/) {
+        return std::nullopt;
+    }
     // Told when a wait begins and whenever what it waits for changes:
     // `holder` names the user whose run holds the folder while that is
     // another run, where the system tells ("" where it does not), or a
@@ -40,8 +51,10 @@ public:
 // How often a wait with hooks hands them its turn at least.
 inline constexpr std::chrono::milliseconds kRespondEvery{10};
 
-enum class Waited { kReady, kTimedOut, kFailed };
-inline constexpr std::chrono::milliseconds kNoLimit{-1};
+// How long what a lookup program started may run on after it, as part of
+// its own ending (the host of its console, a child that is just ending),
+// before the wait tells its hooks that it waits for kStartedByLookup.
+inline constexpr std::chrono::milliseconds kEndingGrace{250};
 
 // Waits until `handle` is ready (a descriptor readable, a process ended, a
 // mutex taken or abandoned), at most `limit` (kNoLimit: without one).

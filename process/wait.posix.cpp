@@ -20,6 +20,11 @@ Waited WaitUntilReady(NativeHandle handle, std::chrono::milliseconds limit, Wait
         }
         const bool sliced = hooks != nullptr && (!limited || slice > kRespondEvery);
         if (sliced) slice = kRespondEvery;
+        if (const std::optional<Waited> waited = hooks != nullptr ? hooks->WaitWith(handle, slice) : std::nullopt) {
+            if (*waited != Waited::kTimedOut || !sliced) return *waited;
+            TakeTurn(hooks);
+            continue;
+        }
         const int ready = ::poll(&entry, 1, static_cast<int>(slice.count()));
         if (ready > 0) return Waited::kReady;
         if (ready < 0 && errno != EINTR) return Waited::kFailed;

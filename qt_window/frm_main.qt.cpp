@@ -3,6 +3,8 @@
 #include <QAbstractNativeEventFilter>
 #include <QAccessible>
 #include <QApplication>
+#include <QEventLoop>
+#include <QSocketNotifier>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,6 +16,7 @@
 #include <QWindow>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "window/screen_reader.h"
 #include "window/window_layout.h"
@@ -32,15 +35,16 @@ QString FromUtf16(std::u16string_view text) {
 // input as usual).
 class HeldWindow : public QObject, public keil::LookupWindow::Hold {
 public:
-    HeldWindow(frmMain* window, QLabel* notice)
+    HeldWindow(frmMain* window, QLabel* notice, QWidget* focusSink)
         : window_(window), notice_(notice), focus_(QApplication::focusWidget()) {
         qApp->installEventFilter(this);
-        // The keyboard focus waits on the window itself, where no input
-        // method works. An input method takes the keys before this filter
-        // sees them and hands their text back once the hold has ended, and
-        // the focus would otherwise move on to the result box as soon as
-        // the focused button is disabled.
-        window->setFocus(Qt::OtherFocusReason);
+        // The keyboard focus waits on an empty control of the window's,
+        // where no input method works and which a screen reader does not
+        // announce. An input method takes the keys before this filter sees
+        // them and hands their text back once the hold has ended, and the
+        // focus would otherwise move on to the result box as soon as the
+        // focused button is disabled.
+        focusSink->setFocus(Qt::OtherFocusReason);
         QApplication::setOverrideCursor(Qt::WaitCursor);
         // Brings the busy pointer to the screen before the thread blocks.
         QGuiApplication::sync();
@@ -50,8 +54,11 @@ public:
         // Takes in, and drops, what the window system queued during the
         // lookup, before the filter goes.
         QGuiApplication::sync();
+        // The words of the wait go with it, so that nothing says them
+        // after the lookup's end.
         notice_->hide();
-        if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::OtherFocusReason);
+        notice_->setAccessibleName(QString());
+        if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::TabFocusReason);
         // The filter goes with this object.
     }
     HeldWindow(const HeldWindow&) = delete;
@@ -119,7 +126,8 @@ frmMain::frmMain(keil::LookupPlace lookupPlace, QWidget* parent)
       cmdRecord1(new QPushButton(FromUtf16(keil::layout::kRecord1Caption), this)),
       cmdRecord2(new QPushButton(FromUtf16(keil::layout::kRecord2Caption), this)),
       txtResult(new QPlainTextEdit(this)),
-      notice_(new QLabel(this)) {
+      notice_(new QLabel(this)),
+      focusSink_(new QWidget(this)) {
     using namespace keil::layout;
     setObjectName("frmMain");
     cmdRecord1->setObjectName("cmdRecord1");
@@ -128,6 +136,9 @@ frmMain::frmMain(keil::LookupPlace lookupPlace, QWidget* parent)
     notice_->setObjectName("notice");
     notice_->setGeometry(0, 0, 1, 1);
     notice_->hide();
+    focusSink_->setObjectName("focusSink");
+    focusSink_->setGeometry(0, 0, 0, 0);
+    focusSink_->setFocusPolicy(Qt::NoFocus);
     setWindowTitle(FromUtf16(kCaption));
     setWindowIcon(QIcon::fromTheme("keilbrecher"));
 
@@ -172,10 +183,14 @@ frmMain::frmMain(keil::LookupPlace lookupPlace, QWidget* parent)
 
     setTabOrder(cmdRecord1, cmdRecord2);
     setTabOrder(cmdRecord2, txtResult);
-    cmdRecord1->setFocus();
+    // As the keyboard's: the button shows that it has the focus.
+    cmdRecord1->setFocus(Qt::TabFocusReason);
 
     connect(cmdRecord1, &QPushButton::clicked, this, [this] { cmdRecord1_Click(); });
     connect(cmdRecord2, &QPushButton::clicked, this, [this] { cmdRecord2_Click(); });
+    // Asks now whether a screen reader runs, so that the answer is there
+    // when the first lookup ends.
+    (void)keil::ScreenReaderRunning();
     const auto watch = std::make_shared<WindowGoneWatch>(this);
     qApp->installNativeEventFilter(watch.get());
     connect(this, &QObject::destroyed, qApp, [watch] { qApp->removeNativeEventFilter(watch.get()); });
@@ -209,6 +224,24 @@ void frmMain::resizeEvent(QResizeEvent* event) {
 
 void frmMain::TakeTurn() { QCoreApplication::processEvents(); }
 
+std::optional<keil::Waited> frmMain::WaitInEventLoop(keil::NativeHandle handle, std::chrono::milliseconds limit) {
+    QEventLoop loop;
+    bool ready = false;
+    std::optional<QSocketNotifier> notifier;
+    if (handle != keil::kNoHandle) {
+        notifier.emplace(handle, QSocketNotifier::Read);
+        connect(&*notifier, &QSocketNotifier::activated, &loop, [&ready, &loop] {
+            ready = true;
+            loop.quit();
+        });
+    }
+    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+    // No loop runs once the program is told to end: the wait then looks
+    // at the handle itself.
+    if (loop.exec() < 0) return std::nullopt;
+    return ready ? keil::Waited::kReady : keil::Waited::kTimedOut;
+}
+
 void frmMain::ShowWaitNotice(const std::string& text, bool speak) {
     const QString words = QString::fromStdString(text);
     txtResult->setPlainText(words);
@@ -219,25 +252,44 @@ void frmMain::ShowWaitNotice(const std::string& text, bool speak) {
 }
 
 std::unique_ptr<keil::LookupWindow::Hold> frmMain::HoldForLookup() {
-    return std::make_unique<HeldWindow>(this, notice_);
+    return std::make_unique<HeldWindow>(this, notice_, focusSink_);
 }
 
-bool frmMain::AskWhetherToBreakOff() {
-    QMessageBox box(QMessageBox::Question, windowTitle(), QString::fromUtf8(keil::kBreakOffQuestion),
-                    QMessageBox::NoButton, this);
-    const QPushButton* yes = box.addButton(QString::fromUtf8(keil::kYes), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QString::fromUtf8(keil::kNo), QMessageBox::NoRole);
-    box.setDefaultButton(no);
-    box.setEscapeButton(no);
-    // The question is not busy: the plain pointer over it. The focus goes
-    // back where the held window keeps it.
-    const QPointer<QWidget> focus = QApplication::focusWidget();
+void frmMain::OpenQuestion() {
+    auto* box = new QMessageBox(QMessageBox::Question, windowTitle(), QString::fromUtf8(keil::kBreakOffQuestion),
+                                QMessageBox::NoButton, this);
+    const QPushButton* yes = box->addButton(QString::fromUtf8(keil::kYes), QMessageBox::YesRole);
+    QPushButton* no = box->addButton(QString::fromUtf8(keil::kNo), QMessageBox::NoRole);
+    box->setDefaultButton(no);
+    box->setEscapeButton(no);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    // Shown, not run: the lookup goes on while it stands. The question is
+    // not busy: the plain pointer over it.
+    box->setWindowModality(Qt::ApplicationModal);
     QApplication::setOverrideCursor(Qt::ArrowCursor);
-    box.exec();
+    connect(box, &QMessageBox::finished, this, [this, box, yes] {
+        const bool breakOff = box->clickedButton() == yes;
+        EndQuestion();
+        AnswerQuestion(breakOff);
+    });
+    question_ = box;
+    box->show();
+    box->activateWindow();
+}
+
+void frmMain::CloseQuestion() {
+    if (!question_) return;
+    question_->disconnect(this);
+    question_->close();
+    EndQuestion();
+}
+
+void frmMain::EndQuestion() {
+    question_ = nullptr;
     QApplication::restoreOverrideCursor();
+    // The focus goes back where the held window keeps it.
     activateWindow();
-    if (focus) focus->setFocus(Qt::OtherFocusReason);
-    return box.clickedButton() == yes;
+    if (LookupRunning()) focusSink_->setFocus(Qt::OtherFocusReason);
 }
 
 void frmMain::ShowErrorAndEnd(const keil::Failure& failure) {
@@ -255,6 +307,12 @@ void frmMain::End(int status) {
 }
 
 bool frmMain::ScreenReaderRuns() { return keil::ScreenReaderRunning(); }
+
+void frmMain::SpeakRecord(const std::u16string& text) {
+    notice_->hide();
+    notice_->setAccessibleName(FromUtf16(text));
+    notice_->show();
+}
 
 void frmMain::MoveFocusToResult() {
     // The screen reader takes in the accessibility events of the lookup a

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -7,6 +8,7 @@
 #include "window/lookup_window.h"
 
 class QLabel;
+class QMessageBox;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -26,6 +28,9 @@ protected:
     // Paints and takes in what the window system has, while the filter of
     // the held window drops the input.
     void TakeTurn() override;
+    // A nested event loop for the length of the slice, which a notifier
+    // of `handle` ends early; none once the program is told to end.
+    std::optional<keil::Waited> WaitInEventLoop(keil::NativeHandle handle, std::chrono::milliseconds limit) override;
     // The words stand in the result box, which the block or an error's
     // emptying replaces. To be spoken, they also show in the notice, an
     // empty object of the role "notification" that a screen reader speaks
@@ -40,10 +45,14 @@ protected:
     // Holds the window for a lookup: the busy pointer, and input given
     // meanwhile dropped (see HeldWindow).
     std::unique_ptr<Hold> HoldForLookup() override;
-    bool AskWhetherToBreakOff() override;
+    // A message box, modal but shown, not run: the lookup goes on.
+    void OpenQuestion() override;
+    void CloseQuestion() override;
     void ShowErrorAndEnd(const keil::Failure& failure) override;
     void End(int status) override;
     bool ScreenReaderRuns() override;
+    // Through the notice, which a screen reader speaks wherever the focus is.
+    void SpeakRecord(const std::u16string& text) override;
     void MoveFocusToResult() override;
 
 private:
@@ -52,5 +61,11 @@ private:
     QPushButton* cmdRecord2;
     QPlainTextEdit* txtResult;
     QLabel* notice_;
+    // Where the keyboard focus waits while a lookup holds the window.
+    QWidget* focusSink_;
+    QPointer<QMessageBox> question_;
+
+    // The question has gone, answered or taken away.
+    void EndQuestion();
 
 };

@@ -45,6 +45,9 @@ public:
         hooks_.Pump();
     }
     bool Cancelled() override { return hooks_.Cancelled(); }
+    std::optional<Waited> WaitWith(NativeHandle handle, std::chrono::milliseconds limit) override {
+        return hooks_.WaitWith(handle, limit);
+    }
     void Waiting(WaitingFor what, const std::string& holder) override { hooks_.Waiting(what, holder); }
 
 private:
@@ -114,16 +117,17 @@ void ThrowEmptyResponse(const ProcessEnd& end) {
         throw Error(kErrRange, std::string("Das Suchprogramm hat keine Antwort geschrieben, deshalb lässt sich keine "
                                            "Adresse anzeigen. ") + kRestartThenReport);
     }
-    throw Error(kErrRange, "Das Suchprogramm hat keine Antwort geschrieben und endete mit dem Rückgabewert " +
-                               std::to_string(end.exitCode) + ", deshalb lässt sich keine Adresse anzeigen. " +
-                               kTellSupport);
+    throw Error(kErrRange, "Das Suchprogramm hat keine Antwort geschrieben und hat mit dem Rückgabewert " +
+                               std::to_string(end.exitCode) + " geendet, deshalb lässt sich keine Adresse anzeigen. " +
+                               kRestartThenReport);
 }
 
 void ThrowBrokeOff(const std::string& program, const std::string& cause) {
-    throw Error(kErrBrokeOff, "Das Suchprogramm " + Quoted(program) + " ist durch " + cause +
-                                  " abgebrochen worden; seine Antwort kann unvollständig sein. Deshalb wird keine "
-                                  "Adresse angezeigt, und die Austauschdateien bleiben zur Prüfung liegen. " +
-                                  kTellSupport);
+    throw Error(kErrBrokeOff, "Das Suchprogramm " + Quoted(program) + " wurde durch " + cause +
+                                  " vorzeitig beendet; seine Antwort kann unvollständig sein. Deshalb wird keine "
+                                  "Adresse angezeigt, und die Austauschdateien bleiben bis zur nächsten Suche zur "
+                                  "Prüfung liegen. Starten Sie den Keilbrecher neu und suchen Sie erneut; endet das "
+                                  "Suchprogramm wieder so, melden Sie den Fehler Ihrer IT-Betreuung.");
 }
 
 void ThrowOutran(const std::string& path) {

@@ -301,8 +301,8 @@ void ThrowExchangeHelper(const std::string& helper, const std::string& folder) {
 
 void ThrowHelperEnded(const std::string& helper) {
     throw Error(kErrHelperFailed, "Das Hilfsprogramm " + Quoted(helper) +
-                                      " hat während der Suche unerwartet geendet und die Austauschdateien nicht mehr "
-                                      "gelöscht. Eine angezeigte Adresse stammt aus dieser Suche. " +
+                                      " hat sich während der Suche unerwartet beendet und die Austauschdateien nicht "
+                                      "mehr gelöscht. Wird eine Adresse angezeigt, stammt sie aus dieser Suche. " +
                                       kRestartThenReport);
 }
 

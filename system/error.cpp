@@ -46,7 +46,7 @@ std::string ExplainSystemError(std::int32_t code) {
         case SystemFault::kWrongFormat:
             return kWrongFormatText;
         case SystemFault::kDiskFull:
-            return "Der Datenträger ist voll, oder Ihr Speicherplatz ist aufgebraucht. Bitten Sie Ihre "
+            return "Der Datenträger ist voll, oder Ihr Speicherkontingent ist aufgebraucht. Bitten Sie Ihre "
                    "IT-Betreuung, Platz zu schaffen.";
         case SystemFault::kReadOnly:
             return "Der Datenträger ist schreibgeschützt. " + std::string(kTellSupport);

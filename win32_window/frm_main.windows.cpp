@@ -9,6 +9,7 @@
 
 #include "system/error.h"
 #include "system/windows_support.windows.h"
+#include "win32_window/question.windows.h"
 #include "window/screen_reader.h"
 #include "window/window_layout.h"
 
@@ -308,6 +309,12 @@ void frmMain::TakeTurn() {
         const bool closeBox = message.message == WM_NCLBUTTONDOWN && message.wParam == HTCLOSE;
         if (message.message == WM_QUIT) {
             quitCode_ = static_cast<int>(message.wParam);
+        } else if (question_ && question_->Holds(message.hwnd)) {
+            // The question takes input as any dialog does.
+            if (!question_ || !question_->Take(message)) {
+                ::TranslateMessage(&message);
+                ::DispatchMessageW(&message);
+            }
         } else if ((altF4 || closeBox) && frm_ != nullptr) {
             // The user's one input that still counts: a request to close.
             ::SendMessageW(frm_, WM_SYSCOMMAND, SC_CLOSE, 0);
@@ -324,40 +331,21 @@ void frmMain::ShowWaitNotice(const std::string& text, bool speak) {
     if (speak) notice_->Say(words);
 }
 
-bool frmMain::AskWhetherToBreakOff() {
-    const std::wstring question = keil::WideFromUtf8(keil::kBreakOffQuestion);
-    const std::wstring yes = keil::WideFromUtf8(keil::kYes);
-    const std::wstring no = keil::WideFromUtf8(keil::kNo);
-    const TASKDIALOG_BUTTON buttons[] = {{IDYES, yes.c_str()}, {IDNO, no.c_str()}};
-    TASKDIALOGCONFIG config{};
-    config.cbSize = sizeof config;
-    config.hwndParent = frm_;
-    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-    config.pszWindowTitle = Wide(keil::layout::kCaption);
-    config.pszMainIcon = TD_WARNING_ICON;
-    config.pszContent = question.c_str();
-    config.cButtons = 2;
-    config.pButtons = buttons;
-    config.nDefaultButton = IDNO;
-    // Common Controls 6, which the program's manifest asks for, has the
-    // task dialog with buttons of the program's own words; without it, the
-    // system's yes/no box, its buttons in the system's language.
-    using TaskDialog = HRESULT(WINAPI*)(const TASKDIALOGCONFIG*, int*, int*, BOOL*);
-    const HMODULE controls = ::GetModuleHandleW(L"comctl32.dll");
-    const auto taskDialog = reinterpret_cast<TaskDialog>(
-        controls != nullptr ? reinterpret_cast<void*>(::GetProcAddress(controls, "TaskDialogIndirect")) : nullptr);
-    int chosen = IDNO;
-    if (taskDialog == nullptr || FAILED(taskDialog(&config, &chosen, nullptr, nullptr))) {
-        chosen = ::MessageBoxW(frm_, question.c_str(), Wide(keil::layout::kCaption),
-                               MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2);
-    }
-    return chosen == IDYES;
+void frmMain::OpenQuestion() {
+    question_ = std::make_unique<BreakOffQuestion>(frm_, [this](bool breakOff) {
+        // The dialog is gone; the question goes after the answer is in.
+        AnswerQuestion(breakOff);
+        closedQuestion_ = std::move(question_);
+    });
 }
+
+void frmMain::CloseQuestion() { question_.reset(); }
 
 std::unique_ptr<keil::LookupWindow::Hold> frmMain::HoldForLookup() { return std::make_unique<HeldWindow>(); }
 
 void frmMain::AfterLookup() {
     notice_->End();
+    closedQuestion_.reset();
     if (quitCode_) ::PostQuitMessage(*std::exchange(quitCode_, std::nullopt));
 }
 
@@ -372,6 +360,35 @@ void frmMain::End(int status) {
 }
 
 bool frmMain::ScreenReaderRuns() { return keil::ScreenReaderRunning(); }
+
+void frmMain::SpeakRecord(const std::u16string& text) {
+    // UI Automation's notification, which Narrator and NVDA speak wherever
+    // the focus is (Windows 10 1709 and later); the live region of the
+    // result box where it is missing.
+    using HostProvider = HRESULT(WINAPI*)(HWND, IUnknown**);
+    using RaiseNotification = HRESULT(WINAPI*)(IUnknown*, int, int, BSTR, BSTR);
+    constexpr int kActionCompleted = 2;
+    constexpr int kImportantAll = 0;
+    const HMODULE automation = ::LoadLibraryExW(L"uiautomationcore.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    const auto hostProvider = reinterpret_cast<HostProvider>(
+        automation != nullptr ? reinterpret_cast<void*>(::GetProcAddress(automation, "UiaHostProviderFromHwnd")) : nullptr);
+    const auto raise = reinterpret_cast<RaiseNotification>(
+        automation != nullptr ? reinterpret_cast<void*>(::GetProcAddress(automation, "UiaRaiseNotificationEvent"))
+                              : nullptr);
+    const std::wstring words(reinterpret_cast<const wchar_t*>(text.c_str()), text.size());
+    IUnknown* provider = nullptr;
+    bool said = false;
+    if (hostProvider != nullptr && raise != nullptr && SUCCEEDED(hostProvider(txtResult_, &provider)) &&
+        provider != nullptr) {
+        BSTR record = ::SysAllocString(words.c_str());
+        BSTR activity = ::SysAllocString(L"Keilbrecher.Datensatz");
+        said = SUCCEEDED(raise(provider, kActionCompleted, kImportantAll, record, activity));
+        ::SysFreeString(record);
+        ::SysFreeString(activity);
+        provider->Release();
+    }
+    if (!said) notice_->Say(words);
+}
 
 void frmMain::MoveFocusToResult() { ::SetFocus(txtResult_); }
 

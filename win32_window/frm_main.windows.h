@@ -9,6 +9,7 @@
 #include <string>
 #include <type_traits>
 
+#include "win32_window/question.windows.h"
 #include "window/lookup_window.h"
 
 // The message box of an error (see ErrorBoxText), the window's caption.
@@ -57,12 +58,14 @@ protected:
     // Holds the window for a lookup: the busy pointer, and the focus kept;
     // what was clicked or typed meanwhile is dropped at the end.
     std::unique_ptr<Hold> HoldForLookup() override;
-    // A task dialog with German buttons, or the system's yes/no box where
-    // Common Controls 6 is missing.
-    bool AskWhetherToBreakOff() override;
+    // A modeless dialog of the window's, with German buttons: the lookup
+    // goes on while it stands.
+    void OpenQuestion() override;
+    void CloseQuestion() override;
     void ShowErrorAndEnd(const keil::Failure& failure) override;
     void End(int status) override;
     bool ScreenReaderRuns() override;
+    void SpeakRecord(const std::u16string& text) override;
     void MoveFocusToResult() override;
     // The result box gets its own name back, and a WM_QUIT that came
     // during the lookup is posted again.
@@ -103,4 +106,8 @@ private:
     std::unique_ptr<LiveNotice> notice_;
     // The exit status of a WM_QUIT that came during a lookup.
     std::optional<int> quitCode_;
+    // The question that a request to close asks during a lookup; one that
+    // was answered, kept until the lookup has ended.
+    std::unique_ptr<BreakOffQuestion> question_;
+    std::unique_ptr<BreakOffQuestion> closedQuestion_;
 };

@@ -1,14 +1,23 @@
 #include "window/display_text.h"
 
-#include <algorithm>
-
 #include "system/error.h"
 
 namespace keil {
+namespace {
+
+constexpr char16_t kCr = 0x0D;
+constexpr char16_t kLf = 0x0A;
+
+// The note at the cut of a line of which `left` more characters follow.
+std::u16string CutNote(std::size_t left) {
+    std::u16string note = u" [… ";
+    for (const char digit : Grouped(static_cast<long long>(left))) note += static_cast<char16_t>(digit);
+    return note + u" weitere Zeichen dieser Zeile werden nicht angezeigt.]";
+}
+
+}  // namespace
 
 std::u16string DisplayTextFromBlock(std::span<const std::uint8_t> block, std::u16string_view lineBreak) {
-    constexpr char16_t kCr = 0x0D;
-    constexpr char16_t kLf = 0x0A;
     constexpr char16_t kTab = 0x09;
     constexpr char16_t kDel = 0x7F;
     constexpr char16_t kControlPictures = 0x2400;
@@ -20,15 +29,25 @@ std::u16string DisplayTextFromBlock(std::span<const std::uint8_t> block, std::u1
         u"€\uFFFD‚ƒ„…†‡ˆ‰Š‹Œ\uFFFDŽ\uFFFD\uFFFD‘’“”•–—˜™š›œ\uFFFDžŸ";
 
     std::u16string text;
-    const std::size_t shown = std::min(block.size(), kMostShownCharacters);
-    text.reserve(shown);
-    std::size_t i = 0;
-    for (; i < shown; ++i) {
+    std::size_t inLine = 0;  // characters of the current line so far
+    for (std::size_t i = 0; i < block.size(); ++i) {
         const char16_t c = block[i];
         if (c == kCr || c == kLf) {
             text += lineBreak;
+            inLine = 0;
             if (c == kCr && i + 1 < block.size() && block[i + 1] == kLf) ++i;
-        } else if (c == kTab) {
+            continue;
+        }
+        if (inLine == kMostShownPerLine) {
+            // The rest of this line, up to its end, is left out.
+            std::size_t end = i;
+            while (end < block.size() && block[end] != kCr && block[end] != kLf) ++end;
+            text += CutNote(end - i);
+            i = end - 1;
+            continue;
+        }
+        ++inLine;
+        if (c == kTab) {
             text += c;
         } else if (c < 0x20) {
             text += static_cast<char16_t>(kControlPictures + c);
@@ -39,12 +58,6 @@ std::u16string DisplayTextFromBlock(std::span<const std::uint8_t> block, std::u1
         } else {
             text += c;
         }
-    }
-    if (i < block.size()) {
-        text += lineBreak;
-        text += u"[… ";
-        for (const char digit : Grouped(static_cast<long long>(block.size() - i))) text += static_cast<char16_t>(digit);
-        text += u" weitere Zeichen der Antwort werden nicht angezeigt.]";
     }
     return text;
 }

@@ -19,14 +19,15 @@ namespace keil {
 // - codes 128 to 159 become the Windows-1252 characters of the same byte
 //   (€, „, “, …), or U+FFFD, the replacement character, for the five
 //   bytes that Windows-1252 leaves unassigned.
-// - of a block longer than kMostShownCharacters, the first that many are
-//   shown, then, on a line of its own, a note of how many more there are.
+// - of a line longer than kMostShownPerLine, the first that many
+//   characters are shown, then a note of how many more of the line follow;
+//   every line of the block is shown, its end included.
 std::u16string DisplayTextFromBlock(std::span<const std::uint8_t> block, std::u16string_view lineBreak);
 
-// A record is a few hundred characters. A text box lays out a line that
-// has no blank in a time that grows with the square of its length (a line
-// of 100,000 characters held the window for seconds, one of 10 MB for
-// minutes), so the box never gets more than this.
-inline constexpr std::size_t kMostShownCharacters = 10000;
+// A record's line is a text screen's, 80 or so characters. A text box lays
+// out a line that has no blank in a time that grows with the square of its
+// length (a line of 100,000 characters held the window for seconds, one of
+// 10 MB for minutes), so no line it gets is longer than this.
+inline constexpr std::size_t kMostShownPerLine = 4000;
 
 }  // namespace keil

@@ -19,6 +19,9 @@ public:
         }
     }
     bool Cancelled() override { return window_.breakOff_; }
+    std::optional<Waited> WaitWith(NativeHandle handle, std::chrono::milliseconds limit) override {
+        return window_.WaitInEventLoop(handle, limit);
+    }
     void Waiting(WaitingFor what, const std::string& holder) override { notice_.Now(what, holder); }
 
 private:
@@ -41,17 +44,22 @@ void LookupWindow::cmdRecord1_Click() { RunHeld(&keil::cmdRecord1_Click); }
 void LookupWindow::cmdRecord2_Click() { RunHeld(&keil::cmdRecord2_Click); }
 
 void LookupWindow::ShowResultBlock(std::span<const std::uint8_t> block) {
-    SetResultText(DisplayTextFromBlock(block, lineBreak_));
+    shownText_ = DisplayTextFromBlock(block, lineBreak_);
+    SetResultText(shownText_);
 }
 
 void LookupWindow::AskToBreakOff() {
     if (!running_ || asking_ || breakOff_) return;
     asking_ = true;
+    OpenQuestion();
+}
+
+void LookupWindow::AnswerQuestion(bool breakOff) {
+    if (!asking_) return;
+    asking_ = false;
     // An end that came while the question stood (the window destroyed, the
     // session ending) stands, whatever the answer.
-    const bool yes = AskWhetherToBreakOff();
-    breakOff_ = breakOff_ || yes;
-    asking_ = false;
+    breakOff_ = breakOff_ || breakOff;
 }
 
 void LookupWindow::MustEnd() {
@@ -97,6 +105,11 @@ void LookupWindow::RunHeld(const Lookup& lookup) {
             } catch (const std::bad_alloc&) {
             }
         }
+        // The question of a lookup that ended meanwhile has no more to ask.
+        if (asking_) {
+            asking_ = false;
+            CloseQuestion();
+        }
         running_ = false;
     }
     AfterLookup();
@@ -105,8 +118,9 @@ void LookupWindow::RunHeld(const Lookup& lookup) {
     } else if (failure) {
         ShowErrorAndEnd(*failure);
     } else if (shownBlock && ScreenReaderRuns()) {
-        // The screen reader reads the block out without the clerk moving
+        // The screen reader says the whole record, without the clerk moving
         // there first.
+        SpeakRecord(shownText_);
         MoveFocusToResult();
     }
 }

@@ -63,8 +63,12 @@ public:
 
     // A request to close the window while a lookup runs: asks whether to
     // break it off and end the program ("Nein" the default), once at a
-    // time. The lookup waits meanwhile.
+    // time. The question does not hold the lookup up: it goes on, and a
+    // lookup that ends while the question stands closes it.
     void AskToBreakOff();
+    // The clerk's answer to the question: "Ja" breaks the lookup off at
+    // its next turn, and the program ends.
+    void AnswerQuestion(bool breakOff);
     // The session ends, or the window system destroyed the window: a
     // running lookup is broken off; the program ends.
     void MustEnd();
@@ -97,21 +101,33 @@ protected:
     // Takes in what the window system has for the window while a lookup
     // waits, such as painting, and drops what the user gives meanwhile.
     virtual void TakeTurn() = 0;
+    // Waits at most `limit` for `handle` (kNoHandle: only the time) in the
+    // toolkit's event loop, so that what comes for the window meanwhile
+    // (a screen reader's questions) is answered at once; nothing where the
+    // toolkit does not wait so.
+    virtual std::optional<Waited> WaitInEventLoop(NativeHandle /*handle*/, std::chrono::milliseconds /*limit*/) {
+        return std::nullopt;
+    }
     // Says in words (UTF-8) what the lookup waits for, where the clerk
     // sees it; `speak` asks that a screen reader speak them now.
     virtual void ShowWaitNotice(const std::string& text, bool speak) = 0;
     virtual std::unique_ptr<Hold> HoldForLookup() = 0;
-    // Asks the question of AskToBreakOff; true for "Ja".
-    virtual bool AskWhetherToBreakOff() = 0;
+    // Shows the question of AskToBreakOff and returns at once; its answer
+    // comes to AnswerQuestion. CloseQuestion takes a question that still
+    // stands away unanswered, when its lookup has ended.
+    virtual void OpenQuestion() = 0;
+    virtual void CloseQuestion() = 0;
     // Shows the error's message box (ErrorBoxText) and ends the program
     // with kExitAfterError.
     virtual void ShowErrorAndEnd(const Failure& failure) = 0;
     // Ends the program with `status`, without a box.
     virtual void End(int status) = 0;
-    // Whether a screen reader runs now (see ScreenReaderRunning), and
-    // moving the focus to the result box, after a lookup that showed its
-    // block while one runs.
+    // Whether a screen reader runs now (see ScreenReaderRunning); and,
+    // after a lookup that showed its block while one runs, the whole text
+    // of the block spoken once, wherever the focus is, and the focus moved
+    // to the result box, where the clerk reads it line by line.
     virtual bool ScreenReaderRuns() = 0;
+    virtual void SpeakRecord(const std::u16string& text) = 0;
     virtual void MoveFocusToResult() = 0;
     // Tidies up what the toolkit kept during the lookup, once it has ended.
     virtual void AfterLookup() {}
@@ -121,6 +137,7 @@ private:
 
     LookupPlace place_;
     std::u16string lineBreak_;
+    std::u16string shownText_;  // what the result box shows of the last block
     bool running_ = false;
     bool breakOff_ = false;
     bool asking_ = false;

@@ -5,14 +5,14 @@
 namespace keil {
 
 std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds, bool advise) {
-    const std::string since = std::to_string(seconds) + "\u00A0Sekunden.";
-    if (what == WaitingFor::kOwnLookup) return "Die Suche läuft seit " + since;
+    const std::string since = seconds < 0 ? "." : " seit " + std::to_string(seconds) + "\u00A0Sekunden.";
+    if (what == WaitingFor::kOwnLookup) return "Die Suche läuft" + since;
     if (what == WaitingFor::kStartedByLookup) {
         return "Das Suchprogramm ist fertig, ein Programm, das es gestartet hat" +
-               (user.empty() ? "" : " (" + Quoted(user) + ")") + ", läuft aber noch; die Suche läuft seit " + since;
+               (user.empty() ? "" : " (" + Quoted(user) + ")") + ", läuft aber noch; die Suche läuft" + since;
     }
     const std::string words = "Eine andere Suche" + (user.empty() ? "" : " (Benutzer " + Quoted(user) + ")") +
-                              " ist gerade an der Reihe; der Keilbrecher wartet seit " + since;
+                              " ist gerade an der Reihe; der Keilbrecher wartet" + since;
     if (!advise) return words;
     return words + " Schließen Sie das Fenster, um die Suche abzubrechen; dauert es noch länger, melden Sie " +
            (user.empty() ? "es Ihrer IT-Betreuung." : "Ihrer IT-Betreuung, dass die Suche des Benutzers " +
@@ -32,11 +32,12 @@ void WaitNotice::Now(WaitingFor what, const std::string& user, Clock::time_point
 
 std::optional<WaitNotice::Words> WaitNotice::Due(Clock::time_point now) {
     const auto waited = now - start_;
-    const long long seconds = std::chrono::duration_cast<std::chrono::seconds>(waited).count();
+    const bool counting = waited >= kSayAfter;
+    const long long seconds = counting ? std::chrono::duration_cast<std::chrono::seconds>(waited).count() : -1;
     const bool advise = what_ == WaitingFor::kOtherRun && now - turnSince_ >= kAdviseAfter;
     const bool newAdvice = advise && !advised_;
-    if (waited < kSayAfter || (seconds == shownSeconds_ && !turnChanged_ && !newAdvice)) return std::nullopt;
-    const bool speak = !spokenAt_ || turnChanged_ || newAdvice || now - *spokenAt_ >= kSpeakEvery;
+    if (waited < kMarkAfter || (seconds == shownSeconds_ && !turnChanged_ && !newAdvice)) return std::nullopt;
+    const bool speak = counting && (!spokenAt_ || turnChanged_ || newAdvice || now - *spokenAt_ >= kSpeakEvery);
     shownSeconds_ = seconds;
     turnChanged_ = false;
     advised_ = advise;

@@ -11,24 +11,32 @@
 
 namespace keil {
 
-// How long a lookup waits before the window says what it waits for, how
-// often a screen reader speaks it again, and how long one other run may
-// hold the folder before the words say what the clerk can do.
+// How long a lookup waits before its words replace the record of the
+// lookup before, which a clerk could take for this lookup's (a lookup
+// takes a few milliseconds, through Wine under a hundred: its words never
+// show; a clerk notices a pause of a quarter of a second); how long before
+// the words count the seconds, a screen reader speaks them and they say
+// what it waits for; how often a screen reader speaks them again; and how
+// long one other run may hold the folder before they say what the clerk
+// can do.
+inline constexpr std::chrono::milliseconds kMarkAfter{250};
 inline constexpr std::chrono::seconds kSayAfter{2};
 inline constexpr std::chrono::seconds kSpeakEvery{15};
 inline constexpr std::chrono::seconds kAdviseAfter{60};
 
-// The words of a wait of `seconds` for `what`; `user` names the user whose
-// run holds the folder, where the system tells ("" where it does not), or
-// the program that the lookup program started and that still runs;
-// `advise` adds what the clerk can do about a holder that takes long.
+// The words of a wait of `seconds` for `what` (-1: before its seconds
+// count); `user` names the user whose run holds the folder, where the
+// system tells ("" where it does not), or the program that the lookup
+// program started and that still runs; `advise` adds what the clerk can do
+// about a holder that takes long.
 std::string WaitNoticeText(WaitingFor what, const std::string& user, long long seconds, bool advise = false);
 
-// The notice of one lookup, from its start: once it has waited kSayAfter,
-// the words of WaitNoticeText, their seconds counting on; once one other
-// run has held the folder for kAdviseAfter, they say what the clerk can
-// do. A screen reader speaks them when they first show, when what the
-// lookup waits for changes, when the advice comes, and every kSpeakEvery.
+// The notice of one lookup, from its start: once it has waited kMarkAfter,
+// the words of WaitNoticeText, from kSayAfter on with their seconds
+// counting; once one other run has held the folder for kAdviseAfter, they
+// say what the clerk can do. A screen reader speaks them from kSayAfter
+// on: when they first count, when what the lookup waits for changes, when
+// the advice comes, and every kSpeakEvery.
 class WaitNotice {
 public:
     using Clock = std::chrono::steady_clock;
@@ -53,7 +61,7 @@ private:
     Clock::time_point turnSince_;
     bool turnChanged_ = false;
     bool advised_ = false;
-    long long shownSeconds_ = -1;
+    long long shownSeconds_ = -2;  // none shown yet
     std::optional<Clock::time_point> spokenAt_;
 };
 

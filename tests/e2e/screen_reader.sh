@@ -2,8 +2,9 @@
 # The Linux window with the Orca screen reader, as a clerk who cannot see
 # the screen uses it: the window is a frame and the result box is named to
 # assistive tools, and after Space on "Erster Datensatz" Orca speaks the
-# box's name and the record's first line, the focus on the box. During a
-# slow lookup Orca speaks what the window waits for; Alt+F4 asks whether to
+# whole record, then the box's name and the record's first line, the focus
+# on the box. During a slow lookup Orca announces nothing where the focus
+# waits and speaks what the window waits for; Alt+F4 asks whether to
 # break the lookup off, which Orca reads out; Return ("Nein", the default)
 # goes on to the record, and Alt+J ends the program and its lookup program.
 # Runs under xvfb-run and dbus-run-session (see CMakeLists.txt), with the
@@ -85,6 +86,12 @@ if grep -q "Lieferantenadresse text" <<<"$spoken" && grep -q "Müller & Söhne" 
 else
   fail "Orca said after Space: $spoken"
 fi
+# The whole record, its last line too, in one notification.
+if grep -a -A12 "SPEECH OUTPUT: 'notification Müller & Söhne" "$log" | grep -q "Zahlung 30 Tage netto"; then
+  pass "Orca speaks the whole record"
+else
+  fail "Orca did not speak the whole record: $spoken"
+fi
 stop_window
 
 # What Orca says from now on, and a wait until it has said PATTERN.
@@ -100,6 +107,8 @@ ask_during_lookup() {
   mark=$(grep -ac "SPEECH OUTPUT" "$log" || true)
   x xdotool key alt+e
   if hears "Die Suche läuft seit"; then pass "Orca speaks the wait"; else fail "Orca said during the wait: $(said)"; fi
+  # Where the focus waits meanwhile is not announced.
+  if said | grep -q "frame"; then fail "Orca announced a frame during the lookup: $(said)"; else pass "nothing announced where the focus waits"; fi
   x xdotool key alt+F4
   if hears "Wollen Sie sie abbrechen"; then pass "Orca reads the question"; else fail "Orca said after Alt+F4: $(said)"; fi
   x xdotool key "$1"

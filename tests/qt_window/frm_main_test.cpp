@@ -14,6 +14,9 @@
 #include <QStyleOptionButton>
 #include <QtTest>
 
+#include <spawn.h>
+#include <sys/wait.h>
+
 #include "qt_window/application.qt.h"
 #include "qt_window/frm_main.qt.h"
 #include "support.h"
@@ -21,6 +24,8 @@
 #include "window/lookup_window.h"
 
 using namespace keil::test;
+
+extern char** environ;
 
 namespace {
 
@@ -39,11 +44,13 @@ public:
         frmMain::SetResultText(text);
     }
     // The first time the lookup waits: a click on the other button that
-    // reaches the window, a request to close, answered with `answer`, and a
-    // repaint asked for.
+    // reaches the window, a request to close, answered with `answer` (or
+    // left standing when that is empty), and a repaint asked for; and a
+    // colleague's lookup started, when `colleague` is set.
     void TakeTurn() override {
         if (waits++ == 0) {
             cmdRecord1_Click();
+            if (colleague) StartColleague();
             QTimer::singleShot(100, this, [this] {
                 auto* question = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
                 if (question == nullptr) return;
@@ -58,6 +65,19 @@ public:
         }
         frmMain::TakeTurn();
     }
+    // Another copy of the program that looks up record 1 once, waiting for
+    // this one's turn; its exit status.
+    void StartColleague() {
+        char record[] = "1", count[] = "1";
+        std::string program = KEIL_LOOKUP_LOOP;
+        char* argv[] = {program.data(), record, count, nullptr};
+        QVERIFY(::posix_spawn(&colleaguePid, program.c_str(), nullptr, nullptr, argv, environ) == 0);
+    }
+    int ColleagueStatus() {
+        int status = -1;
+        ::waitpid(colleaguePid, &status, 0);
+        return status;
+    }
     // The words of the wait, and those that the notice showed anew for a
     // screen reader.
     void ShowWaitNotice(const std::string& text, bool speak) override {
@@ -70,6 +90,8 @@ public:
         return frmMain::event(event);
     }
     QString answer = "&Nein";
+    bool colleague = false;
+    pid_t colleaguePid = 0;
     QString asked, questionDefault;
     QStringList notices;
     int waits = 0;
@@ -186,13 +208,14 @@ private slots:
         QCOMPARE(window.questionDefault, QString("&Nein"));
         // (The box's plain text has a blank for the no-break space.) A
         // loaded machine may add a later second.
-        QVERIFY(window.notices.size() >= 2);
-        QCOMPARE(window.notices.mid(0, 2), QStringList({"Die Suche läuft seit 2 Sekunden.|Die Suche läuft seit 2\u00A0Sekunden.",
+        QVERIFY(window.notices.size() >= 3);
+        QCOMPARE(window.notices.mid(0, 3), QStringList({"Die Suche läuft.",
+                                                         "Die Suche läuft seit 2 Sekunden.|Die Suche läuft seit 2\u00A0Sekunden.",
                                                          "Die Suche läuft seit 3 Sekunden."}));
         QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller GmbH")));
         QVERIFY(!window.buttonsEnabledDuringRun && window.busyPointerDuringRun);
-        // No input method works on the window itself.
-        QCOMPARE(window.focusDuringRun, &window);
+        // No input method works where the focus waits.
+        QCOMPARE(window.focusDuringRun, window.findChild<QWidget*>("focusSink"));
         QCOMPARE(QApplication::focusWidget(), window.cmdRecord2);
         QCOMPARE(QApplication::overrideCursor(), nullptr);
         QVERIFY(window.cmdRecord1->isEnabled() && window.cmdRecord2->isEnabled());
@@ -219,14 +242,39 @@ private slots:
         QCOMPARE(QApplication::activeModalWidget(), nullptr);
     }
 
-    // A block with a line of 10 MB: the box gets its beginning and a note
-    // of the rest, which it lays out at once.
-    void longLineIsCut() {
+    // A close request whose question still stands when the lookup ends:
+    // the lookup went on meanwhile, the question goes, the record shows,
+    // and a colleague who waited meanwhile gets hers.
+    void questionThatStandsNeverStopsTheRun() {
         ProbeWindow window;
-        window.ShowResultBlock(Bytes(std::u16string(10'000'000, u'x') + u"\r\n"));
+        window.answer = "";
+        window.colleague = true;
+        window.show();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        PrepareResponse(SampleScreen("M\xFCller & S\xF6hne KG"), "sleep-ms 1500\n");
+        QTest::mouseClick(window.cmdRecord1, Qt::LeftButton);
+        QCOMPARE(window.asked, QString::fromUtf8(keil::kBreakOffQuestion));
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(window.isVisible());
+        QCOMPARE(window.txtResult->toPlainText(), Shown(SampleBlock("M\xFCller & S\xF6hne KG")));
+        const int colleague = window.ColleagueStatus();
+        QVERIFY(WIFEXITED(colleague) && WEXITSTATUS(colleague) == 0);
+    }
+
+    // A block whose first line is of 200,000 characters and one whose line
+    // is of 10 MB: the box shows the beginning of the long line with a note
+    // of the rest of it, and every line after it whole; it lays them out at
+    // once.
+    void longLineIsCutAndTheLinesAfterItStand() {
+        ProbeWindow window;
+        window.ShowResultBlock(Bytes(std::u16string(200'000, u'x') + u"\r\nStra\u00DFe  Hauptstr. 1\r\nOrt     Bonn\r\n"));
         const QString shown = window.txtResult->toPlainText();
-        QVERIFY(shown.startsWith(QString(keil::kMostShownCharacters, 'x') + "\n[… "));
-        QVERIFY(static_cast<std::size_t>(shown.size()) < keil::kMostShownCharacters + 100);
+        QVERIFY(shown.startsWith(QString(keil::kMostShownPerLine, 'x') + " [… "));
+        QCOMPARE(shown.mid(static_cast<qsizetype>(keil::kMostShownPerLine)),
+                 QString(" [… 196.000 weitere Zeichen dieser Zeile werden nicht angezeigt.]\nStra\u00DFe  Hauptstr. "
+                         "1\nOrt     Bonn\n"));
+        window.ShowResultBlock(Bytes(std::u16string(10'000'000, u'x') + u"\r\n"));
+        QVERIFY(window.txtResult->toPlainText().startsWith(QString(keil::kMostShownPerLine, 'x') + " [… 9.996.000 "));
     }
 };
 

@@ -116,14 +116,14 @@ const Scenario kScenarios[] = {
     {.name = "ChildWritesTheScreenLater", .mode = "child-screen 1000"},
     {.name = "ChildLeavesTheGroupAndWritesTheScreenLater", .mode = "child-screen 1000\nchild-leaves"},
     {.name = "NoResponseAndExitCode7", .response = "", .mode = "exit 7", .error = kErrRange, .shown = kNothing,
-     .left = kInAndOut, .named = "endete mit dem Rückgabewert 7,"},
+     .left = kInAndOut, .named = "mit dem Rückgabewert 7 geendet,"},
     // A lookup program that crashed halfway wrote lines that look like a
     // screen: they are not taken for the record.
     {.name = "CrashAfterPartOfItsScreen", .response = ScreenCutAfter30Lines(), .mode = "crash",
-     .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut, .named = "durch das Signal 11 (SIGSEGV) abgebrochen",
+     .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut, .named = "durch das Signal 11 (SIGSEGV) vorzeitig beendet",
      .only = kPosixOnly},
     {.name = "CrashAfterPartOfItsScreen", .response = ScreenCutAfter30Lines(), .mode = "crash",
-     .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut, .named = "durch die Ausnahme 0xC0000005 abgebrochen",
+     .error = kErrBrokeOff, .shown = kNothing, .left = kInAndOut, .named = "durch die Ausnahme 0xC0000005 vorzeitig beendet",
      .only = kWindowsOnly},
     // A runaway writer stops at the file size limit (here this process's
     // own, lowered for the row) and is broken off by it; one that ignores
@@ -310,8 +310,7 @@ TEST(WhatItStarted, IsWaitedForAndNamed) {
     Recorder window;
     window.LookUp(1);
     EXPECT_EQ(window.shown, kBlock);
-    ASSERT_FALSE(window.notices.empty());
-    EXPECT_EQ(window.notices.front(), "Das Suchprogramm ist fertig, ein Programm, das es gestartet hat "
+    EXPECT_EQ(window.FirstSpoken(), "Das Suchprogramm ist fertig, ein Programm, das es gestartet hat "
                                       "(„Lief-adr.exe“), läuft aber noch; die Suche läuft seit 2\u00A0Sekunden. "
                                       "(spoken)");
     PrepareResponse(SampleScreen("Zweite GmbH"));

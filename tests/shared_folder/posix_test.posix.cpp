@@ -65,8 +65,7 @@ TEST(Lock, OneLongHolderIsWaitedForAndNamed) {
     EXPECT_EQ(waiting.shown, SampleBlock());
     EXPECT_GT(waiting.waits, 1);
     const std::string user = ::getpwuid(::geteuid())->pw_name;
-    ASSERT_FALSE(waiting.notices.empty());
-    EXPECT_EQ(waiting.notices.front(), "Eine andere Suche (Benutzer „" + user +
+    EXPECT_EQ(waiting.FirstSpoken(), "Eine andere Suche (Benutzer „" + user +
                                            "“) ist gerade an der Reihe; der Keilbrecher wartet seit 2\u00A0Sekunden. "
                                            "(spoken)");
 }
@@ -102,8 +101,7 @@ TEST(Lock, AHolderThatForkedIsNamedByTheProcessThatHoldsItNow) {
     (void)::waitpid(holder, nullptr, 0);
     EXPECT_EQ(waiting.shown, SampleBlock());
     const std::string user = ::getpwuid(::geteuid())->pw_name;
-    ASSERT_FALSE(waiting.notices.empty());
-    EXPECT_NE(waiting.notices.front().find("(Benutzer „" + user + "“)"), std::string::npos) << waiting.notices.front();
+    EXPECT_NE(waiting.FirstSpoken().find("(Benutzer „" + user + "“)"), std::string::npos) << waiting.FirstSpoken();
 }
 
 // The room of a response, kept at each turn: a response that grows within
@@ -173,7 +171,7 @@ TEST(Helper, EndedDuringARunOrStoppedIsNamedAsSuch) {
     KillingWindow killing;
     const Raised ended = Catch([&] { killing.LookUp(1); });
     EXPECT_EQ(ended.number, kErrHelperFailed);
-    EXPECT_NE(ended.text.find("hat während der Suche unerwartet geendet"), std::string::npos) << ended.text;
+    EXPECT_NE(ended.text.find("hat sich während der Suche unerwartet beendet"), std::string::npos) << ended.text;
     EXPECT_EQ(killing.shown, SampleBlock());
 
     PrepareResponse(SampleScreen());

@@ -203,6 +203,14 @@ public:
         (record == 1 ? cmdRecord1_Click : cmdRecord2_Click)(FixedLookupPlace(), *this, Show());
     }
 
+    // The first words that a screen reader was to speak, or "".
+    std::string FirstSpoken() const {
+        for (const std::string& words : notices) {
+            if (words.ends_with(" (spoken)")) return words;
+        }
+        return "";
+    }
+
     std::string shown = "before";
     int shows = 0;
     std::vector<std::string> notices;

@@ -108,7 +108,7 @@ TEST(Errors, EmptyResponseNamesAnExitCodeOnlyWhereThereIsOne) {
     const struct {
         ProcessEnd end;
         const char* named;
-    } kCases[] = {{{0, 0}, nullptr}, {{7, 0}, "mit dem Rückgabewert 7,"}, {{-1, 0, false}, nullptr}};
+    } kCases[] = {{{0, 0}, nullptr}, {{7, 0}, "mit dem Rückgabewert 7 geendet,"}, {{-1, 0, false}, nullptr}};
     for (const auto& c : kCases) {
         const std::string text = Catch([&] { ThrowEmptyResponse(c.end); }).text;
         EXPECT_EQ(text.find(c.named != nullptr ? c.named : "Rückgabewert") != std::string::npos, c.named != nullptr)

@@ -11,6 +11,7 @@
 
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "support.h"
 #include "win32_window/frm_main.windows.h"
@@ -90,30 +91,44 @@ TEST_F(WindowsWindow, ScrollBarOnlyWhenTheTextDoesNotFit) {
     }
 }
 
+// A block whose first line is of 200,000 characters: the box shows the
+// beginning of it with a note of the rest, and the lines after it whole.
+TEST_F(WindowsWindow, ALongFirstLineKeepsTheLinesAfterIt) {
+    std::vector<std::uint8_t> block(200'000, 'x');
+    for (const char c : std::string("\r\nOrt     Bonn\r\n")) block.push_back(static_cast<std::uint8_t>(c));
+    window.ShowResultBlock(block);
+    const HWND box = ::GetDlgItem(frm, frmMain::kIdResult);
+    std::wstring shown(static_cast<std::size_t>(::GetWindowTextLengthW(box)) + 1, L'\0');
+    shown.resize(static_cast<std::size_t>(::GetWindowTextW(box, shown.data(), static_cast<int>(shown.size()))));
+    EXPECT_TRUE(shown.ends_with(L" [… 196.000 weitere Zeichen dieser Zeile werden nicht angezeigt.]\r\nOrt     Bonn\r\n"))
+        << shown.size();
+}
+
 // The clerk's answer to the question that a request to close asks during a
 // lookup, found by a timer of the window's, which runs on meanwhile.
 struct Answering {
-    static inline int answer = IDNO;
+    static inline int answer = IDNO;  // 0: none, the question stands
     static inline int ticks = 0;
     static inline bool asked = false;
-    static inline std::wstring seen;
+    static inline int defaultAnswer = 0;
+    static inline std::vector<std::wstring> seen;
 
-    // The first tick clicks the other button and asks to close the window;
-    // each later one answers the question once it shows, and notes what
-    // the result box says.
+    // The first tick clicks the other button, the ninth asks to close the
+    // window; each answers the question once it shows, and notes what the
+    // result box says.
     static void CALLBACK Tick(HWND w, UINT, UINT_PTR, DWORD) {
-        if (ticks++ == 0) {
-            ::SendMessageW(w, WM_COMMAND, MAKEWPARAM(frmMain::kIdRecord1, BN_CLICKED), 0);
-            ::PostMessageW(w, WM_CLOSE, 0, 0);
-            return;
-        }
+        const int tick = ticks++;
+        if (tick == 0) ::SendMessageW(w, WM_COMMAND, MAKEWPARAM(frmMain::kIdRecord1, BN_CLICKED), 0);
+        // Once the words of the wait have replaced the record before.
+        if (tick == 8) ::PostMessageW(w, WM_CLOSE, 0, 0);
         wchar_t text[256] = {};
         ::GetWindowTextW(::GetDlgItem(w, frmMain::kIdResult), text, 256);
-        if (seen.empty() && std::wstring(text).starts_with(L"Die Suche")) seen = text;
+        if (std::wstring(text).starts_with(L"Die Suche") && (seen.empty() || seen.back() != text)) seen.push_back(text);
         const HWND question = ::FindWindowW(L"#32770", nullptr);
         if (question != nullptr && ::GetWindow(question, GW_OWNER) == w && !asked) {
             asked = true;
-            ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
+            defaultAnswer = LOWORD(::SendMessageW(question, DM_GETDEFID, 0, 0));
+            if (answer != 0) ::PostMessageW(question, WM_COMMAND, MAKEWPARAM(answer, BN_CLICKED), 0);
         }
     }
 };
@@ -128,9 +143,32 @@ TEST_F(WindowsWindow, RespondsButTakesNoClickDuringALookup) {
     window.cmdRecord2_Click();
     ::KillTimer(frm, 1);
     EXPECT_TRUE(Answering::asked);
-    EXPECT_EQ(Answering::seen, L"Die Suche läuft seit 2\u00A0Sekunden.");
+    EXPECT_EQ(Answering::defaultAnswer, IDNO);
+    // The old record goes at once; the words count from two seconds on.
+    ASSERT_GE(Answering::seen.size(), 2u);
+    EXPECT_EQ(Answering::seen[0], L"Die Suche läuft.");
+    EXPECT_EQ(Answering::seen[1], L"Die Suche läuft seit 2\u00A0Sekunden.");
     EXPECT_EQ(ReadFileBytes(InFolder("fake-request.bin")), "adr\r2");
     EXPECT_EQ(ReadFileBytes(InFolder("fake-runs.txt")), "run\nend\n");
+    EXPECT_TRUE(::IsWindowVisible(frm));
+}
+
+// A question that still stands when the lookup ends: the lookup went on
+// meanwhile, the question goes, and the record shows.
+TEST_F(WindowsWindow, AQuestionThatStandsNeverStopsTheLookup) {
+    PrepareResponse(SampleScreen(), "sleep-ms 1500\n");
+    Answering::answer = 0;
+    Answering::ticks = 0;
+    Answering::asked = false;
+    ::SetTimer(frm, 1, 50, &Answering::Tick);
+    window.cmdRecord1_Click();
+    ::KillTimer(frm, 1);
+    EXPECT_TRUE(Answering::asked);
+    EXPECT_EQ(::FindWindowW(L"#32770", nullptr), nullptr);
+    EXPECT_EQ(ReadFileBytes(InFolder("fake-runs.txt")), "run\nend\n");
+    wchar_t shown[256] = {};
+    ::GetWindowTextW(::GetDlgItem(frm, frmMain::kIdResult), shown, 256);
+    EXPECT_EQ(std::wstring(shown).substr(0, 11), L"Muster GmbH");
     EXPECT_TRUE(::IsWindowVisible(frm));
 }
 

@@ -25,10 +25,16 @@ const DisplayCase kCases[] = {
     {"C1CodesShowAsWindows1252", u"\x80\x84\x93\x94\x96\x97\x85\x82\x9f", u"€„“”–—…‚Ÿ"},
     {"UnassignedWindows1252BytesShowAsReplacement", u"\x81\x8d\x8f\x90\x9d", u"\ufffd\ufffd\ufffd\ufffd\ufffd"},
     {"Latin1KeepsItsCodes", u"\xa0\xe4\xf6\xfc\xdf\xff", u"\xa0\xe4\xf6\xfc\xdf\xff"},
-    // A longer block is cut, and the note says how much is left out.
-    {"AsLongAsShownStaysWhole", std::u16string(kMostShownCharacters, u'x'), std::u16string(kMostShownCharacters, u'x')},
-    {"LongerIsCutWithANote", std::u16string(kMostShownCharacters, u'x') + std::u16string(1234, u'\r'),
-     std::u16string(kMostShownCharacters, u'x') + u"|[… 1.234 weitere Zeichen der Antwort werden nicht angezeigt.]"},
+    // A longer line is cut, and the note says how much of it is left out;
+    // the lines after it stand whole.
+    {"LineAsLongAsShownStaysWhole", std::u16string(kMostShownPerLine, u'x') + u"\r\n",
+     std::u16string(kMostShownPerLine, u'x') + u"|"},
+    {"LongerLineIsCutWithANote", u"a\r\n" + std::u16string(kMostShownPerLine + 1234, u'\x80') + u"\r\nZeile\rEnde",
+     u"a|" + std::u16string(kMostShownPerLine, u'€') + u" [… 1.234 weitere Zeichen dieser Zeile werden nicht "
+                                                     u"angezeigt.]|Zeile|Ende"},
+    {"EachLongLineIsCut", std::u16string(kMostShownPerLine + 1, u'x') + u"\n" + std::u16string(kMostShownPerLine + 2, u'y'),
+     std::u16string(kMostShownPerLine, u'x') + u" [… 1 weitere Zeichen dieser Zeile werden nicht angezeigt.]|" +
+         std::u16string(kMostShownPerLine, u'y') + u" [… 2 weitere Zeichen dieser Zeile werden nicht angezeigt.]"},
 };
 
 class Display : public testing::TestWithParam<DisplayCase> {};

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <new>
+#include <optional>
 
 #include "support.h"
 #include "system/error.h"
@@ -38,15 +39,19 @@ protected:
     void TakeTurn() override {}
     void ShowWaitNotice(const std::string&, bool) override {}
     std::unique_ptr<Hold> HoldForLookup() override { return std::make_unique<Hold>(); }
-    bool AskWhetherToBreakOff() override {
+    void OpenQuestion() override {
         log.push_back("asked");
         if (endWhileAsked) MustEnd();
-        return false;
     }
+    void CloseQuestion() override { log.push_back("question closed"); }
     void ShowErrorAndEnd(const Failure& failure) override { log.push_back("error " + std::to_string(failure.number)); }
     void End(int status) override { log.push_back("end " + std::to_string(status)); }
     bool ScreenReaderRuns() override { return screenReader_; }
+    void SpeakRecord(const std::u16string& text) override { spoken = text; }
     void MoveFocusToResult() override { log.push_back("focus"); }
+
+public:
+    std::u16string spoken;
 
 private:
     bool screenReader_;
@@ -88,25 +93,53 @@ TEST_P(Held, Outcome) {
     window.RunHeld(c.lookup);
     EXPECT_EQ(window.log, c.log);
     EXPECT_EQ(window.shown, c.shown);
+    // The screen reader says the whole record once it is shown.
+    EXPECT_EQ(window.spoken, c.log.back() == "focus" ? c.shown : u"");
     // Without a screen reader the focus stays.
     FakeWindow without(false);
     without.RunHeld(c.lookup);
     EXPECT_EQ(std::count(without.log.begin(), without.log.end(), "focus"), 0);
 }
 
-// The window system ends the window while the question stands, and the
-// clerk answers "Nein": the end stands, and the lookup is broken off at
-// its next turn.
-TEST(Question, AnEndThatCameWhileItStoodStands) {
+// The question that a request to close asks does not hold the lookup up;
+// each row: whether the window system ends the window while the question
+// stands, the answer the clerk gives at a turn (none: the lookup ends
+// first), and what comes of the lookup.
+struct QuestionCase {
+    const char* name;
+    bool endWhileAsked;
+    std::optional<bool> answer;
+    std::vector<std::string> log;
+};
+
+const QuestionCase kQuestionCases[] = {
+    {"UnansweredTheLookupEndsAndClosesIt", false, std::nullopt,
+     {"1:off", "2:off", "asked", "text", "1:on", "2:on", "question closed"}},
+    {"NeinTheLookupGoesOn", false, false, {"1:off", "2:off", "asked", "text", "1:on", "2:on"}},
+    {"JaBreaksItOff", false, true, {"1:off", "2:off", "asked", "text", "end 0"}},
+    // An end that came while the question stood stands, whatever the answer.
+    {"AnEndThatCameWhileItStoodStands", true, false, {"1:off", "2:off", "asked", "text", "end 0"}},
+};
+
+void PrintTo(const QuestionCase& c, std::ostream* out) { *out << c.name; }
+
+class Question : public testing::TestWithParam<QuestionCase> {};
+
+TEST_P(Question, NeverHoldsTheLookupUp) {
+    const QuestionCase& c = GetParam();
     FakeWindow window(false);
-    window.endWhileAsked = true;
+    window.endWhileAsked = c.endWhileAsked;
     window.RunHeld([&](const LookupPlace&, WaitHooks& hooks, const ShowBlock& show) {
         window.AskToBreakOff();
+        if (c.answer) window.AnswerQuestion(*c.answer);
         TakeTurn(&hooks);
         show(kBlock);
     });
-    EXPECT_EQ(window.log, (std::vector<std::string>{"1:off", "2:off", "asked", "text", "end 0"}));
+    EXPECT_EQ(window.log, c.log);
 }
+
+INSTANTIATE_TEST_SUITE_P(Window, Question, testing::ValuesIn(kQuestionCases),
+                         [](const testing::TestParamInfo<QuestionCase>& row) { return row.param.name; });
 
 INSTANTIATE_TEST_SUITE_P(Window, Held, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<HeldCase>& row) { return row.param.name; });
