@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "folder_check/dacl.windows.h"
 #include "folder_check/folder_guard.h"
 #include "system/error.h"
 #include "system/windows_support.windows.h"
@@ -15,8 +16,10 @@ const char* const kSetUpAdvice =
     "Die IT-Betreuung richtet den Ordner mit dem Skript „keilbrecher-ordner-einrichten.cmd“ ein, das dem "
     "Keilbrecher beiliegt.";
 
-// Every entry of the folder, held open for the run: an exclusive oplock
-// is granted only on a file that nobody else has open.
+// The folders on the way, the folder and every entry judged, held open for
+// the run: an exclusive oplock is granted only on a file that nobody else
+// has open, and a folder held without the sharing right to delete cannot
+// be renamed.
 struct FolderGuard::Held {
     std::vector<UniqueHandle> entries;
 };
@@ -29,10 +32,6 @@ struct FindHandleClose {
     void operator()(HANDLE find) const noexcept { ::FindClose(find); }
 };
 using FindHandle = std::unique_ptr<void, FindHandleClose>;
-
-[[noreturn]] void ThrowCannotCheck(std::int32_t code, const std::string& folder) {
-    ThrowSystemError(code, "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht geprüft werden");
-}
 
 // The path `path` as Windows takes it verbatim ("\\?\c:\fibu"): a name
 // with a trailing dot or blank is then opened as itself rather than as the
@@ -58,24 +57,155 @@ std::string SidString(PSID sid) {
 // The SID string of the user this program runs as.
 std::string CurrentUserSid(const std::string& folder) {
     HANDLE raw = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) ThrowCannotCheck(LastError(), folder);
+    if (!::OpenProcessToken(::GetCurrentProcess(), TOKEN_QUERY, &raw)) ThrowCannotCheck(LastError(), folder, Place::kFolder);
     const UniqueHandle token(raw);
     DWORD size = 0;
     ::GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<std::byte> buffer(size);
     if (size == 0 || !::GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size)) {
-        ThrowCannotCheck(LastError(), folder);
+        ThrowCannotCheck(LastError(), folder, Place::kFolder);
     }
     std::string sid = SidString(reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid);
-    if (sid.empty()) ThrowCannotCheck(LastError(), folder);
+    if (sid.empty()) ThrowCannotCheck(LastError(), folder, Place::kFolder);
     return sid;
 }
 
-// The entries of `dacl` as the rule reads them. Allowing and denying
-// entries of every kind are told apart by their types; an allowing entry
-// of a kind that carries more than a SID and rights (an object's or a
-// condition's) cannot be read, and is refused.
-std::vector<AccessEntry> AccessEntries(const ACL* dacl) {
+// What the guard reads of an entry through its handle: its facts and its
+// attributes; nothing when they cannot be read, with the last-error code
+// left as it was.
+struct Found {
+    EntryFacts facts;
+    DWORD attributes = 0;
+};
+
+std::optional<Found> Facts(const UniqueHandle& entry) {
+    Found found;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(entry.get(), &info)) return std::nullopt;
+    found.attributes = info.dwFileAttributes;
+    found.facts.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder : EntryKind::kFile;
+    found.facts.links = info.nNumberOfLinks;
+    found.facts.link = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    const DWORD got = ::GetSecurityInfo(entry.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                        &owner, nullptr, &dacl, nullptr, &descriptor);
+    if (got != ERROR_SUCCESS) {
+        ::SetLastError(got);
+        return std::nullopt;
+    }
+    const LocalMemory ownedDescriptor(descriptor, &::LocalFree);
+    found.facts.owner = SidString(owner);
+    found.facts.dacl = DaclEntries(dacl);
+    return found;
+}
+
+// The account that `sid` names, "DOMAIN\name", for the message; the SID
+// string itself when the account cannot be found.
+std::string AccountName(const std::string& sid) {
+    PSID binary = nullptr;
+    if (sid.empty() || !::ConvertStringSidToSidW(WideFromUtf8(sid).c_str(), &binary)) return sid;
+    const LocalMemory owned(binary, &::LocalFree);
+    wchar_t name[256], domain[256];
+    DWORD nameSize = 256, domainSize = 256;
+    SID_NAME_USE use{};
+    if (!::LookupAccountSidW(nullptr, binary, name, &nameSize, domain, &domainSize, &use)) return sid;
+    return Utf8FromWide(domainSize > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
+}
+
+std::string OwnerPhrase(const std::string& sid) { return sid.empty() ? "" : "dem Konto " + Quoted(AccountName(sid)); }
+
+// Opens the entry at the verbatim path `native` (`path` for the messages,
+// standing at `place`) as what it is, never what a link leads to, to read
+// its attributes, owner and DACL and hold it, and refuses it unless it may
+// stay. `share` is what others may do with it meanwhile. An entry that is
+// not there gives no handle where `missingIsNothing`.
+UniqueHandle OpenAndJudge(const std::wstring& native, const std::string& path, Place place, ULONG share,
+                          bool missingIsNothing, const TrustedAccounts& trusted) {
+    Opened opened = OpenWithoutWaiting(native, READ_CONTROL | FILE_READ_ATTRIBUTES |
+                                                   (place == Place::kInside ? 0 : FILE_LIST_DIRECTORY),
+                                       share, FILE_OPEN, FILE_OPEN_REPARSE_POINT);
+    if (!opened.handle.valid()) {
+        if (IsNotFound(opened.error) && missingIsNothing) return {};
+        if (opened.oplocked || opened.error == ERROR_SHARING_VIOLATION) {
+            ThrowHeldByAnother(static_cast<std::int32_t>(opened.error),
+                               place == Place::kInside ? "Der Eintrag" : "Der Ordner", path);
+        }
+        if (IsNotFound(opened.error) || opened.error == ERROR_DIRECTORY) {
+            ThrowSystemError(static_cast<std::int32_t>(opened.error),
+                             "Der Ordner des Suchprogramms " + Quoted(path) + " kann nicht geöffnet werden");
+        }
+        ThrowCannotCheck(static_cast<std::int32_t>(opened.error), path, place);
+    }
+    const std::optional<Found> found = Facts(opened.handle);
+    if (!found) ThrowCannotCheck(LastError(), path, place);
+    const Judgement judgement = JudgeEntry(place, found->facts, trusted);
+    if (judgement.verdict != Verdict::kMayStay) {
+        ThrowRefusedEntry(path, place, judgement, OwnerPhrase(found->facts.owner),
+                          "Das Konto " + Quoted(AccountName(judgement.account)));
+    }
+    return std::move(opened.handle);
+}
+
+constexpr ULONG kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+// Judges every entry of the folder `relative` (ending with a backslash, or
+// "" for the lookup folder) that the lookup program `program` may load, and
+// all in the folders among them, not into links, and keeps each open in
+// `held`.
+void CheckEntries(const std::string& folder, const std::wstring& nativeFolder, const std::wstring& relative,
+                  const std::string& program, const TrustedAccounts& trusted, std::vector<UniqueHandle>& held) {
+    WIN32_FIND_DATAW listed{};
+    const std::wstring pattern = nativeFolder + L"\\" + relative + L"*";
+    const Place place = relative.empty() ? Place::kFolder : Place::kInside;
+    const FindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &listed, FindExSearchNameMatch, nullptr,
+                                             FIND_FIRST_EX_LARGE_FETCH));
+    if (find.get() == INVALID_HANDLE_VALUE) {
+        // A folder below that went meanwhile holds nothing.
+        if (!relative.empty() && IsNotFound(::GetLastError())) return;
+        ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative), place);
+    }
+    do {
+        const std::wstring leaf = listed.cFileName;
+        if (leaf == L"." || leaf == L"..") continue;
+        const std::wstring name = relative + leaf;
+        const std::string utf8Name = Utf8FromWide(name);
+        if (!MayBeLoaded(utf8Name, program)) continue;
+        // An entry that went since the listing is no longer there to load.
+        UniqueHandle entry =
+            OpenAndJudge(nativeFolder + L"\\" + name, folder + utf8Name, Place::kInside, kShareAll, true, trusted);
+        if (!entry.valid()) continue;
+        held.push_back(std::move(entry));
+        if ((listed.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+            CheckEntries(folder, nativeFolder, name + L"\\", program, trusted, held);
+        }
+    } while (::FindNextFileW(find.get(), &listed));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative), place);
+}
+
+// The verbatim path `native` as the clerk knows it ("C:\\fibu").
+std::string Shown(const std::wstring& native) {
+    if (native.starts_with(L"\\\\?\\UNC\\")) return "\\\\" + Utf8FromWide(native.substr(8));
+    return Utf8FromWide(native.substr(4));
+}
+
+// Where the path of the verbatim path `native` starts: past the drive
+// ("\\?\C:\") or the share ("\\?\UNC\server\share\").
+std::size_t RootLength(const std::wstring& native) {
+    if (native.starts_with(L"\\\\?\\UNC\\")) {
+        std::size_t at = native.find(L'\\', 8);
+        at = at == std::wstring::npos ? at : native.find(L'\\', at + 1);
+        return at == std::wstring::npos ? native.size() : at + 1;
+    }
+    const std::size_t at = native.find(L'\\', 4);
+    return at == std::wstring::npos ? native.size() : at + 1;
+}
+
+}  // namespace
+
+std::optional<std::vector<AccessEntry>> DaclEntries(const ACL* dacl) {
+    if (dacl == nullptr) return std::nullopt;
     std::vector<AccessEntry> entries;
     for (DWORD i = 0; i < dacl->AceCount; ++i) {
         void* raw = nullptr;
@@ -105,135 +235,26 @@ std::vector<AccessEntry> AccessEntries(const ACL* dacl) {
     return entries;
 }
 
-// What the guard reads of an entry through its handle; an invalid handle,
-// or one whose facts cannot be read, gives no owner, so that the entry is
-// refused.
-struct Found {
-    EntryFacts facts;
-    DWORD attributes = 0;
-};
-
-Found Facts(const UniqueHandle& entry) {
-    Found found;
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (!entry.valid() || !::GetFileInformationByHandle(entry.get(), &info)) return found;
-    found.attributes = info.dwFileAttributes;
-    found.facts.kind = (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? EntryKind::kFolder : EntryKind::kFile;
-    found.facts.links = info.nNumberOfLinks;
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    if (::GetSecurityInfo(entry.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-                          nullptr, &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
-        return found;
-    }
-    const LocalMemory ownedDescriptor(descriptor, &::LocalFree);
-    found.facts.owner = SidString(owner);
-    // No DACL at all allows everybody everything.
-    found.facts.dacl = dacl != nullptr ? std::optional(AccessEntries(dacl)) : std::nullopt;
-    return found;
-}
-
-bool IsFolder(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0; }
-bool IsLink(DWORD attributes) { return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0; }
-
-// The account that `sid` names, "DOMAIN\name", for the message; the SID
-// string itself when the account cannot be found.
-std::string AccountName(const std::string& sid) {
-    PSID binary = nullptr;
-    if (sid.empty() || !::ConvertStringSidToSidW(WideFromUtf8(sid).c_str(), &binary)) return sid;
-    const LocalMemory owned(binary, &::LocalFree);
-    wchar_t name[256], domain[256];
-    DWORD nameSize = 256, domainSize = 256;
-    SID_NAME_USE use{};
-    if (!::LookupAccountSidW(nullptr, binary, name, &nameSize, domain, &domainSize, &use)) return sid;
-    return Utf8FromWide(domainSize > 0 ? std::wstring(domain) + L"\\" + name : std::wstring(name));
-}
-
-std::string OwnerPhrase(const std::string& sid) { return sid.empty() ? "" : "dem Konto " + Quoted(AccountName(sid)); }
-
-// Refuses the entry at `path` (the folder itself when `folderItself`)
-// unless `found` may stay as `name`.
-void Judge(const std::string& name, const std::string& path, bool folderItself, const Found& found,
-           const TrustedAccounts& trusted) {
-    const Judgement judgement = JudgeEntry(name, found.facts, trusted);
-    if (judgement.verdict == Verdict::kMayStay) return;
-    ThrowRefusedEntry(path, folderItself, judgement, OwnerPhrase(found.facts.owner),
-                      "Das Konto " + Quoted(AccountName(judgement.account)));
-}
-
-// Opens the entry at the verbatim path `path` as what it is, never what a
-// link leads to, to read its attributes, owner and DACL.
-Opened OpenEntry(const std::wstring& path, ACCESS_MASK more = 0) {
-    return OpenWithoutWaiting(path, more | READ_CONTROL | FILE_READ_ATTRIBUTES,
-                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN, FILE_OPEN_REPARSE_POINT);
-}
-
-// Looks at every entry of the folder `relative` (ending with a backslash,
-// or "" for the lookup folder) and below, not into links, and keeps each
-// open in `held`.
-void CheckAll(const std::string& folder, const std::wstring& nativeFolder, const std::wstring& relative,
-              const TrustedAccounts& trusted, std::vector<UniqueHandle>& held) {
-    WIN32_FIND_DATAW listed{};
-    const std::wstring pattern = nativeFolder + L"\\" + relative + L"*";
-    const FindHandle find(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &listed, FindExSearchNameMatch, nullptr,
-                                             FIND_FIRST_EX_LARGE_FETCH));
-    if (find.get() == INVALID_HANDLE_VALUE) {
-        // A folder below that went meanwhile holds nothing.
-        if (!relative.empty() && IsNotFound(::GetLastError())) return;
-        ThrowSystemError(LastError(), "Der Ordner " + Quoted(folder + Utf8FromWide(relative)) +
-                                          " kann nicht geöffnet werden");
-    }
-    do {
-        const std::wstring leaf = listed.cFileName;
-        if (leaf == L"." || leaf == L"..") continue;
-        const std::wstring name = relative + leaf;
-        const std::string utf8Name = Utf8FromWide(name);
-        // The run's exchange files, which it checks itself, stay closed here.
-        if (!IsFolder(listed.dwFileAttributes) && JudgeEntry(utf8Name, EntryFacts{}, trusted).verdict == Verdict::kMayStay) {
-            continue;
-        }
-        Opened entry = OpenEntry(nativeFolder + L"\\" + name);
-        // An entry that went since the listing is no longer there to load.
-        // Any other failure to open it leaves its owner unknown, and it is
-        // refused; one that another program holds says so.
-        if (!entry.handle.valid() && IsNotFound(entry.error)) continue;
-        if (entry.oplocked || entry.error == ERROR_SHARING_VIOLATION) {
-            ThrowHeldByAnother(static_cast<std::int32_t>(entry.error), "Der Eintrag", folder + utf8Name);
-        }
-        const Found found = Facts(entry.handle);
-        Judge(utf8Name, folder + utf8Name, false, found, trusted);
-        held.push_back(std::move(entry.handle));
-        if (IsFolder(found.attributes) && !IsLink(found.attributes)) {
-            CheckAll(folder, nativeFolder, name + L"\\", trusted, held);
-        }
-    } while (::FindNextFileW(find.get(), &listed));
-    if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowCannotCheck(LastError(), folder + Utf8FromWide(relative));
-}
-
-}  // namespace
-
-FolderGuard::FolderGuard(const std::string& folder, const std::string&) : held_(std::make_unique<Held>()) {
+FolderGuard::FolderGuard(const std::string& folder, const std::string& program, const std::string&)
+    : held_(std::make_unique<Held>()) {
     const std::wstring nativeFolder = Verbatim(folder);
     const TrustedAccounts trusted = WindowsTrusted(CurrentUserSid(folder));
-    // The folder itself, opened as what it is, must be a folder that only
-    // an administrator or this user may change, not a link elsewhere.
-    Opened opened = OpenEntry(nativeFolder, FILE_LIST_DIRECTORY);
-    if (!opened.handle.valid()) {
-        if (opened.oplocked || opened.error == ERROR_SHARING_VIOLATION) {
-            ThrowHeldByAnother(static_cast<std::int32_t>(opened.error), "Der Ordner des Suchprogramms", folder);
-        }
-        ThrowSystemError(static_cast<std::int32_t>(opened.error),
-                         "Der Ordner des Suchprogramms " + Quoted(folder) + " kann nicht geöffnet werden");
+    // Every folder from the drive's or share's root down to the lookup
+    // folder, and the folder itself, each opened as what it is and held so
+    // that nobody may rename or replace it until the run ends.
+    for (std::size_t end = RootLength(nativeFolder);;) {
+        const bool last = end >= nativeFolder.size();
+        const std::wstring part = nativeFolder.substr(0, end);
+        held_->entries.push_back(OpenAndJudge(part, last ? folder : Shown(part), last ? Place::kFolder : Place::kAbove,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE, false, trusted));
+        if (last) break;
+        end = std::min(nativeFolder.find(L'\\', end + 1), nativeFolder.size());
     }
-    const Found found = Facts(opened.handle);
-    if (found.facts.owner.empty()) ThrowCannotCheck(LastError(), folder);
-    if (IsLink(found.attributes)) ThrowFolderIsALink(folder);
-    Judge("", folder, true, found, trusted);
-    held_->entries.push_back(std::move(opened.handle));
-    CheckAll(folder, nativeFolder, L"", trusted, held_->entries);
+    CheckEntries(folder, nativeFolder, L"", program, trusted, held_->entries);
 }
 
 FolderGuard::~FolderGuard() = default;
+
+NativeHandle FolderGuard::folder() const noexcept { return kNoHandle; }
 
 }  // namespace keil

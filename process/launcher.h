@@ -76,8 +76,13 @@ private:
 // own that ends with this program; on POSIX the kernel ends it when this
 // program ends (the parent's death signal), it runs in a process group of
 // its own, and it cannot write a file larger than kLargestResponse (a
-// lower limit of the session's stays).
-LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output);
+// lower limit of the session's stays). POSIX: `folder`, the program's
+// folder as the folder check opened it, is the folder the program starts
+// in and is started from by its name, so that a path changed since the
+// check cannot lead elsewhere; kNoHandle starts it by its path (Windows
+// always: the check there holds the path's folders open instead).
+LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output,
+                             NativeHandle folder = kNoHandle);
 
 // Raises the error that the lookup program `program` cannot be started:
 // the system error `code`, with what the clerk or the IT support does.

@@ -62,6 +62,7 @@ struct ChildPlan {
     int input;
     int output;
     const char* folder;  // null: the folder it inherits
+    int folderFd;        // the program's folder, open, or -1: `folder`
     pid_t parent;
     rlim_t largestFile;
     volatile int* error;
@@ -104,9 +105,12 @@ void PlaceInChild(const ChildPlan& plan, int fd, int target) {
     }
     PlaceInChild(plan, plan.input, STDIN_FILENO);
     PlaceInChild(plan, output, STDOUT_FILENO);
+    // A lookup program that opens its data by a relative name finds it;
+    // started from the folder open at `folderFd`, it is the program there.
+    if (plan.folderFd >= 0 ? ::fchdir(plan.folderFd) != 0 : plan.folder != nullptr && ::chdir(plan.folder) != 0) {
+        FailInChild(plan);
+    }
     if (::close_range(STDERR_FILENO + 1, ~0U, 0) != 0) FailInChild(plan);
-    // A lookup program that opens its data by a relative name finds it.
-    if (plan.folder != nullptr && ::chdir(plan.folder) != 0) FailInChild(plan);
     sigset_t none;
     sigemptyset(&none);
     if (::sigprocmask(SIG_SETMASK, &none, nullptr) != 0) FailInChild(plan);
@@ -318,12 +322,13 @@ ProcessEnd LaunchedProcess::WaitForAll(WaitHooks* hooks) {
     return end;
 }
 
-LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output) {
-    return StartProgramWatching(program, input, output, ::getpid());
+LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output,
+                             NativeHandle folder) {
+    return StartProgramWatching(program, input, output, ::getpid(), folder);
 }
 
 LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle input, NativeHandle output,
-                                     pid_t parent) {
+                                     pid_t parent, NativeHandle folderFd) {
     // What the program leaves behind when it ends becomes this process's
     // to wait for, rather than init's.
     if (::prctl(PR_SET_CHILD_SUBREAPER, 1) != 0) {
@@ -342,14 +347,17 @@ LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle in
     // memory, and the child's failure to start is known before vfork
     // returns here.
     const std::string folder = FolderOf(program);
+    // From the open folder by its name: "./" keeps exec from searching PATH.
+    const std::string startedAs = folderFd >= 0 ? "./" + program.substr(folder.size()) : program;
     std::string argv0 = program;
     char* argv[] = {argv0.data(), nullptr};
     volatile int error = 0;
-    const ChildPlan plan{program.c_str(),
+    const ChildPlan plan{startedAs.c_str(),
                          argv,
                          input,
                          output,
                          folder.empty() ? nullptr : folder.c_str(),
+                         folderFd,
                          parent,
                          static_cast<rlim_t>(kLargestResponse),
                          &error};

@@ -13,6 +13,6 @@ namespace keil {
 // once, without running, when that window has ended before (StartProgram
 // gives this process).
 LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle input, NativeHandle output,
-                                     pid_t parent);
+                                     pid_t parent, NativeHandle folder = kNoHandle);
 
 }  // namespace keil

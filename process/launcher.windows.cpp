@@ -167,7 +167,7 @@ ProcessEnd LaunchedProcess::WaitForAll(WaitHooks* hooks) {
     return end;
 }
 
-LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output) {
+LaunchedProcess StartProgram(const std::string& program, NativeHandle input, NativeHandle output, NativeHandle) {
     const HANDLE in = input;
     const HANDLE out = output;
     const UniqueHandle error = InheritableStandardError();

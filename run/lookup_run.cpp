@@ -60,8 +60,9 @@ private:
 void RunLookup(const std::u16string& request, const LookupPlace& place, WaitHooks& hooks, const ShowBlock& show) {
     // Before anything in the folder changes: nothing that another clerk
     // placed there, or may change, may run or be loaded.
-    const FolderGuard guard(place.folder, place.helper);
     const CommandParts command = SplitCommandLine(place.commandLine);
+    const std::string programFolder = FolderOf(command.program);
+    const FolderGuard guard(place.folder, command.program.substr(programFolder.size()), place.helper);
     // One run at a time uses the exchange files, whichever copy of the
     // program it belongs to; the lock goes with them, at the run's end or
     // error.
@@ -74,7 +75,9 @@ void RunLookup(const std::u16string& request, const LookupPlace& place, WaitHook
     ProcessEnd end;
     std::int64_t largestFile = 0;
     {
-        LaunchedProcess process = StartProgram(command.program, files.request.native(), files.response.native());
+        LaunchedProcess process =
+            StartProgram(command.program, files.request.native(), files.response.native(),
+                         programFolder == place.folder ? guard.folder() : kNoHandle);
         CheckedInt32(process.id());
         largestFile = process.largestFile();
         hooks.Waiting(WaitingFor::kOwnLookup, "");

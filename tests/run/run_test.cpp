@@ -200,15 +200,32 @@ const Scenario kScenarios[] = {
      .only = kWindowsOnly},
     {.name = "ForeignFileBesideTheProgram",
      .prepare = [] {
-         WriteFileBytes(InFolder("planted.so"), "x");
-         GiveToAnotherUser(InFolder("planted.so"));
+         WriteFileBytes(InFolder("planted.dll"), "x");
+         GiveToAnotherUser(InFolder("planted.dll"));
      },
      .error = kErrForeignEntry, .shown = kNothing, .started = false,
-     .named = "planted.so“ im Ordner des Suchprogramms gehört weder der IT-Betreuung noch Ihnen, sondern dem Benutzer "
+     .named = "planted.dll“ im Ordner des Suchprogramms gehört weder der IT-Betreuung noch Ihnen, sondern dem Benutzer "
               "„nobody“.",
      .only = kPosixOnly, .asRoot = true},
-    {.name = "ForeignFileBelow", .prepare = [] { PlantInFolder("sub\\planted.dll"); }, .error = kErrForeignEntry,
-     .shown = kNothing, .started = false, .named = "sub\\planted.dll“", .only = kWindowsOnly},
+    {.name = "ForeignFileInTheRedirectionFolder", .prepare = [] { PlantInFolder("Lief-adr.exe.local\\x\\a.txt"); },
+     .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "Lief-adr.exe.local\\x\\a.txt“",
+     .only = kWindowsOnly},
+    // The lookup program's data beside it may be anybody's: nothing loads it.
+    {.name = "DataOfOthersBesideTheProgram", .prepare = [] {
+         PlantInFolder("daten\\kunden.dat");
+         PlantInFolder("lieferanten.dbf");
+         LetEveryoneWrite(InFolder("daten"));
+     },
+     .only = kWindowsOnly},
+    {.name = "DataOfOthersBesideTheProgram", .prepare = [] {
+         WriteFileBytes(InFolder("lieferanten.dbf"), "x");
+         GiveToAnotherUser(InFolder("lieferanten.dbf"));
+         fs::create_directory(InFolder("daten"));
+         LetEveryoneWrite(InFolder("daten"));
+         fs::create_directory(InFolder("geschlossen"));
+         fs::permissions(InFolder("geschlossen"), fs::perms::none);
+     },
+     .only = kPosixOnly, .asRoot = true},
     // The lookup program, the folder itself, a file with a second link and a
     // name that Windows would take for another are judged like every entry;
     // one that cannot be opened is refused.
@@ -222,9 +239,13 @@ const Scenario kScenarios[] = {
      "Suchprogramms hat eine weitere feste Verknüpfung", .only = kWindowsOnly},
     {.name = "ForeignFileWithATrailingDot", .prepare = [] { fs::rename(PreparedAbove(), "\\\\?\\" + InFolder("x.dll.")); },
      .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "x.dll.“", .only = kWindowsOnly},
-    {.name = "EntryThatCannotBeOpened", .prepare = [] { MakeUnopenableEntry(InFolder("socket")); },
-     .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "einem Konto, das sich nicht "
-     "feststellen lässt", .only = kWindowsOnly},
+    // (Wine cannot open a Unix socket: 433, no such device.)
+    {.name = "EntryThatCannotBeOpened", .prepare = [] { MakeUnopenableEntry(InFolder("x.dll")); }, .error = 433,
+     .shown = kNothing, .started = false, .named = "x.dll“ im Ordner des Suchprogramms kann nicht geprüft werden",
+     .only = kWindowsOnly},
+    {.name = "DllIsALink", .prepare = [] { fs::create_symlink(OutsideFile(), InFolder("x.dll")); },
+     .error = kErrForeignEntry, .shown = kNothing, .started = false, .named = "x.dll“ im Ordner des "
+     "Suchprogramms ist eine symbolische Verknüpfung", .only = kPosixOnly},
     // Whoever may change the program, a DLL beside it or the folder could
     // run code in every clerk's session: nothing starts. (Under Wine a mode
     // that lets others write is Everyone's right to write.)

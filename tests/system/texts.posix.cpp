@@ -1,6 +1,7 @@
 #include "folder_check/folder_guard.h"
 #include "run/lookup_run.h"
 #include "shared_folder/helper_client.posix.h"
+#include "system/error.h"
 #include "texts.h"
 
 namespace keil::test {
@@ -13,13 +14,25 @@ std::vector<TextCase> PlatformTexts(const Names& n) {
         {"HelperNotAnswering", [=] { ThrowHelperNotAnswering(n.helper, 4194303); }},
         {"ExchangeHelper", [=] { ThrowExchangeHelper(n.helper, n.folder); }},
         {"ForeignEntry",
-         [=] { ThrowRefusedEntry(n.folder + "planted.so", false, {Verdict::kForeignOwner, "", 0},
+         [=] { ThrowRefusedEntry(n.folder + "planted.dll", Place::kInside, {Verdict::kForeignOwner, "", 0},
                                  "dem Benutzer „" + n.user + "“", ""); }},
         {"EntryTooWide",
-         [=] { ThrowRefusedEntry(n.folder + "Lief-adr.exe", false, {Verdict::kTooWide, "gid:50", 0x2}, "",
+         [=] { ThrowRefusedEntry(n.folder + "Lief-adr.exe", Place::kInside, {Verdict::kTooWide, "gid:50", 0x2}, "",
                                  "Die Gruppe „" + n.user + "“"); }},
+        {"EntryAclUnreadable",
+         [=] { ThrowRefusedEntry(n.folder + "x.dll", Place::kInside, {Verdict::kTooWide, "", 0}, "", ""); }},
         {"FolderTooWide",
-         [=] { ThrowRefusedEntry(n.folder, true, {Verdict::kTooWide, "S-1-1-0", 0x2}, "", "Jeder Benutzer des Rechners"); }},
+         [=] { ThrowRefusedEntry(n.folder, Place::kFolder, {Verdict::kTooWide, "uid:1001", 0x2}, "",
+                                 "Der Benutzer „" + n.user + "“"); }},
+        {"EntryCannotBeChecked", [=] { ThrowCannotCheck(13, n.folder + "x.dll", Place::kInside); }},
+        {"FolderAboveCannotBeChecked", [=] { ThrowCannotCheck(13, n.folder, Place::kAbove); }},
+        {"FolderAboveTooWide",
+         [=] { ThrowRefusedEntry("/c", Place::kAbove, {Verdict::kTooWide, "S-1-1-0", 0x40}, "",
+                                 "Jeder Benutzer des Rechners"); }},
+        {"ForeignFolderAbove",
+         [=] { ThrowRefusedEntry("/c", Place::kAbove, {Verdict::kForeignOwner, "", 0}, "dem Benutzer „" + n.user + "“",
+                                 ""); }},
+        {"HelperUnreadable", [=] { ThrowSystemError(5, "Das Hilfsprogramm " + Quoted(n.helper) + " kann nicht geprüft werden"); }},
     };
 }
 
