@@ -34,6 +34,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -125,11 +126,59 @@ struct Exchange {
     int made = -1;
 };
 
+// Whether nobody but root and the clerk may change the folder open at
+// `fd`, which is on the way to the lookup folder: its owner one of them,
+// nobody else may write it (under the sticky bit nobody may remove or
+// rename another's entry), and no extended ACL grants more.
+bool OnlyOursToChange(int fd) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode)) return false;
+    if (info.st_uid != 0 && info.st_uid != ::getuid()) return false;
+    if ((info.st_mode & (S_IWGRP | S_IWOTH)) != 0 && (info.st_mode & S_ISVTX) == 0) return false;
+    char name[32];
+    std::snprintf(name, sizeof name, "/proc/self/fd/%d", fd);
+    return ::getxattr(name, "system.posix_acl_access", nullptr, 0) < 0 && (errno == ENODATA || errno == ENOTSUP);
+}
+
+// Opens the lookup folder from the root down, each folder through the one
+// above it and none through a symbolic link, so that nobody who may
+// change a folder on the way leads the helper elsewhere: such a folder
+// gives EPERM, a link ELOOP or ENOTDIR.
+int OpenFromRoot() {
+    int at = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+    for (const char* part = KEIL_EXCHANGE_FOLDER; at >= 0;) {
+        while (*part == '/') ++part;
+        const char* end = std::strchr(part, '/');
+        if (end == nullptr) end = part + std::strlen(part);
+        if (end == part) return at;  // the path ended with its separator
+        if (!OnlyOursToChange(at)) {
+            ::close(at);
+            errno = EPERM;
+            return -1;
+        }
+        char name[256] = {};
+        if (static_cast<std::size_t>(end - part) >= sizeof name) {
+            ::close(at);
+            errno = ENAMETOOLONG;
+            return -1;
+        }
+        std::memcpy(name, part, static_cast<std::size_t>(end - part));
+        part = end;
+        while (*part == '/') ++part;
+        const int next = ::openat(at, name, (*part == '\0' ? O_RDONLY : O_PATH) | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        const int error = errno;
+        ::close(at);
+        errno = error;
+        at = next;
+    }
+    return at;
+}
+
 // The lookup folder, opened anew for each request by its fixed path, so
 // that a folder made anew is the one used.
 class Folder {
 public:
-    Folder() : fd_(::open(KEIL_EXCHANGE_FOLDER, O_RDONLY | O_DIRECTORY | O_CLOEXEC)), error_(errno) {}
+    Folder() : fd_(OpenFromRoot()), error_(errno) {}
     ~Folder() {
         if (fd_ >= 0) ::close(fd_);
     }

@@ -100,6 +100,49 @@ else
 fi
 chmod g+s "$stage/keilbrecher-exchange"
 as_clerk "$stage/lookup_loop" 2 1 > /dev/null || status=1
+# What could let one clerk change what another runs stops every lookup
+# before the lookup program starts: write for another clerk by an ACL
+# entry, on the folder or on a DLL beside the program; a member in the helper's group;
+# write for everybody on a folder on the way.
+refused() {
+  local got
+  got=$(as_clerk "$stage/lookup_loop" 1 1 2>&1 || true)
+  if grep -q "error 536870922:" <<< "$got"; then echo "ok: refused: $1"; else echo "FAIL: not refused: $1: $got"; status=1; fi
+}
+setfacl -m "u:$flooder:rwx" "$stage/fibu"
+refused "an ACL entry that lets another clerk write the folder"
+setfacl -b "$stage/fibu"
+install -o root -g "$group" -m 0644 /dev/null "$stage/fibu/x.dll"
+setfacl -m "u:$flooder:rw" "$stage/fibu/x.dll"
+refused "an ACL entry that lets another clerk write a DLL beside the program"
+rm -f "$stage/fibu/x.dll"
+usermod -a -G "$group" "$flooder"
+refused "the helper's group with a member"
+gpasswd -d "$flooder" "$group" > /dev/null
+chmod o+w "$stage"
+refused "a folder on the way that everybody may write"
+# Nor does the helper, asked directly, make anything there.
+as_clerk /usr/bin/python3 -c '
+import socket, subprocess, sys
+ours, theirs = socket.socketpair(socket.AF_UNIX, socket.SOCK_SEQPACKET)
+helper = subprocess.Popen([sys.argv[1]], stdin=theirs)
+theirs.close()
+ours.send(b"m")
+ours.recv(64)
+' "$stage/keilbrecher-exchange" 2> /dev/null || true
+if [ -e "$stage/fibu/in.txt" ]; then
+  echo "FAIL: the helper made in.txt below a folder that everybody may write"
+  status=1
+  rm -f "$stage/fibu/in.txt" "$stage/fibu/out.txt"
+else
+  echo "ok: the helper makes nothing below a folder that everybody may write"
+fi
+chmod o-w "$stage"
+# Data beside the program that everybody may write harms nobody.
+install -d -m 0777 "$stage/fibu/daten"
+as_clerk "$stage/lookup_loop" 1 1 > /dev/null && echo "ok: a data folder beside the program that everybody may write" ||
+  { echo "FAIL: a data folder that everybody may write stopped the lookup"; status=1; }
+rm -rf "$stage/fibu/daten"
 left=$(find "$stage/fibu" -mindepth 1 ! -name Lief-adr.exe)
 if [ -z "$left" ]; then echo "ok: her lookups leave nothing in the folder"; else echo "FAIL: left: $left"; status=1; fi
 exit "$status"
