@@ -63,6 +63,9 @@ else()
   # adds the libraries.
   # The maintainer scripts make the system group with adduser.
   set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, adduser")
+  # A Windows lookup program runs under Wine, a 32-bit one with wine32 (on
+  # amd64 the i386 package, as Debian's own wine64 recommends it, unqualified).
+  set(CPACK_DEBIAN_PACKAGE_SUGGESTS "wine, wine32")
   # The helper's group and setgid bit, by dpkg-statoverride.
   set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA
       "${CMAKE_SOURCE_DIR}/packaging/debian/postinst;${CMAKE_SOURCE_DIR}/packaging/debian/postrm")

@@ -18,6 +18,7 @@
 
 #include "process/launcher.h"
 #include "process/process_tree.posix.h"
+#include "process/wine.posix.h"
 #include "system/error.h"
 
 extern char** environ;
@@ -339,6 +340,9 @@ LaunchedProcess StartProgramWatching(const std::string& program, NativeHandle in
     if (::getrlimit(RLIMIT_FSIZE, &limit) != 0) {
         ThrowSystemError(errno, "Der Start des Suchprogramms kann nicht vorbereitet werden");
     }
+    // A Windows program finds what it needs of Wine, or the clerk is told
+    // what is missing before it starts.
+    PrepareForWine(program, FolderOf(program), WinePrefix());
     auto started = std::make_unique<LaunchedProcess::Started>();
     started->lineage.earlier = ChildrenOfThisProcess();
     started->largestFile = std::min(limit.rlim_cur, static_cast<rlim_t>(kLargestResponse));

@@ -48,6 +48,8 @@ enum ErrorNumber : std::int32_t {
     kErrCutShort = 0x2000000E,
     kErrHelperFailed = 0x2000000F,
     kErrBrokenOffByClerk = 0x20000010,
+    kErrNoWine32 = 0x20000011,
+    kErrOtherDriveFolder = 0x20000012,
 };
 
 // The closing phrases that the texts share: what the clerk does.

@@ -15,12 +15,6 @@
 
 namespace keil {
 
-// The interpreter that the kernel hands `program` to: the first of the
-// binfmt_misc `entries` (each the text of one entry's file) that is
-// enabled and matches the program's first bytes `head` (its magic at its
-// offset, under its mask) or the extension of its name. "" for none.
-std::string BinfmtInterpreter(std::string_view head, std::string_view program, const std::vector<std::string>& entries);
-
 class WineKeeper {
 public:
     // When `program` is a Windows program (its file begins with "MZ") and

@@ -49,6 +49,13 @@ if diff <(copy_text "$window" 230 100) "$expected"; then
 else
   fail "record 1 text differs"
 fi
+# The Windows program knows the lookup folder as C:\fibu.
+if [ "$(readlink "$prefix/drive_c/fibu")" = "${folder%/}" ] &&
+  [ "$(wine cmd /c type 'C:\fibu\Lief-adr.exe' 2> /dev/null | head -c 2)" = MZ ]; then
+  pass "C:\\fibu of the prefix leads to the lookup folder"
+else
+  fail "C:\\fibu of the prefix does not lead to the lookup folder"
+fi
 sleep 6
 look_up 72 60
 if [ "$(copy_text "$window" 230 100 | head -n 1)" = "Öztürk Papier- und Schreibwaren KG" ]; then

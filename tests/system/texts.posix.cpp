@@ -1,4 +1,5 @@
 #include "folder_check/folder_guard.h"
+#include "process/wine.posix.h"
 #include "run/lookup_run.h"
 #include "shared_folder/helper_client.posix.h"
 #include "system/error.h"
@@ -32,6 +33,9 @@ std::vector<TextCase> PlatformTexts(const Names& n) {
         {"ForeignFolderAbove",
          [=] { ThrowRefusedEntry("/c", Place::kAbove, {Verdict::kForeignOwner, "", 0}, "dem Benutzer „" + n.user + "“",
                                  ""); }},
+        {"NoWine32", [=] { ThrowNoWine32(n.folder + "Lief-adr.exe"); }},
+        {"OtherDriveFolder",
+         [=] { ThrowOtherDriveFolder("/home/" + n.user + "/.wine/drive_c/fibu", n.folder); }},
         {"HelperUnreadable", [=] { ThrowSystemError(5, "Das Hilfsprogramm " + Quoted(n.helper) + " kann nicht geprüft werden"); }},
     };
 }

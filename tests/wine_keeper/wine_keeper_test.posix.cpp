@@ -1,5 +1,6 @@
-// Which interpreter the kernel hands a program to, and the idle process
-// that the Linux window keeps with it for a Windows lookup program only.
+// Which interpreter the kernel hands a program to, what a Windows lookup
+// program is made ready with under Wine, and the idle process that the
+// Linux window keeps with it for a Windows lookup program only.
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -8,6 +9,8 @@
 #include <filesystem>
 
 #include "support.h"
+#include "process/wine.posix.h"
+#include "system/error.h"
 #include "wine_keeper/wine_keeper.h"
 
 namespace keil::test {
@@ -51,6 +54,62 @@ TEST_P(Interpreter, IsTheKernels) {
 
 INSTANTIATE_TEST_SUITE_P(WineKeeper, Interpreter, testing::ValuesIn(kInterpreterCases),
                          [](const auto& row) { return std::string(row.param.name); });
+
+// The machine in a PE header: the real 32-bit and 64-bit demo builds, and
+// heads that end early or are no Windows program's.
+TEST(Wine, ReadsTheMachineOfAWindowsProgram) {
+    EXPECT_EQ(PeMachine(ReadStart(KEIL_DEMO_WINDOWS_32, 4096)), 0x14c);
+    EXPECT_EQ(PeMachine(ReadStart(KEIL_DEMO_WINDOWS, 4096)), 0x8664);
+    const std::string head = ReadStart(KEIL_DEMO_WINDOWS_32, 4096);
+    const std::size_t header = static_cast<std::uint8_t>(head[0x3c]) | static_cast<std::uint8_t>(head[0x3d]) << 8;
+    EXPECT_EQ(PeMachine(head.substr(0, header + 5)), 0) << "ends within the machine";
+    EXPECT_EQ(PeMachine(head.substr(0, 0x3e)), 0) << "ends within the header's offset";
+    EXPECT_EQ(PeMachine("\x7f" "ELF" + head.substr(4)), 0) << "not MZ";
+    std::string noSignature = head;
+    noSignature[header] = 'X';
+    EXPECT_EQ(PeMachine(noSignature), 0) << "no PE signature";
+}
+
+// Before a Windows program starts under Wine: a 32-bit one without Wine's
+// 32-bit part gives the German error that names the package; C:\fibu of
+// the prefix is made to lead to the lookup folder, and something else
+// there is named and stays.
+TEST(Wine, PreparesTheStartOfAWindowsProgram) {
+    const fs::path scratch = fs::path(FibuDir()).parent_path().parent_path() / "wine-prepare";
+    fs::remove_all(scratch);
+    fs::create_directories(scratch / "binfmt");
+    fs::create_directories(scratch / "folder");
+    WriteFileBytes((scratch / "binfmt" / "status").string(), "enabled\n");
+    WriteFileBytes((scratch / "binfmt" / "wine").string(), kWine);
+    const std::string folder = (scratch / "folder").string() + "/";
+    const WinePlaces noWine32{(scratch / "binfmt").string(), (scratch / "no-wine32").string()};
+    const WinePlaces withWine32{(scratch / "binfmt").string(), "/bin/sh"};
+    const std::string prefix = (scratch / "prefix").string();
+    const auto raised = [&](const std::string& program, const WinePlaces& places) {
+        return Catch([&] { PrepareForWine(program, folder, prefix, places); });
+    };
+
+    const Raised missing = raised(KEIL_DEMO_WINDOWS_32, noWine32);
+    EXPECT_EQ(missing.number, kErrNoWine32);
+    EXPECT_NE(missing.text.find("„apt-get install wine32:i386“"), std::string::npos) << missing.text;
+    EXPECT_NE(missing.text.find("„dpkg --add-architecture i386“"), std::string::npos) << missing.text;
+    EXPECT_FALSE(fs::exists(scratch / "prefix")) << "nothing made for a program that does not start";
+    EXPECT_EQ(raised(KEIL_DEMO_WINDOWS, noWine32).number, 0) << "a 64-bit program needs no 32-bit part";
+    EXPECT_EQ(fs::read_symlink(scratch / "prefix/drive_c/fibu"), scratch / "folder");
+    EXPECT_EQ(raised(KEIL_DEMO_WINDOWS_32, withWine32).number, 0) << "made already";
+
+    fs::remove(scratch / "prefix/drive_c/fibu");
+    fs::create_directory(scratch / "prefix/drive_c/fibu");
+    WriteFileBytes((scratch / "prefix/drive_c/fibu/kunden.dat").string(), "ihre");
+    const Raised other = raised(KEIL_DEMO_WINDOWS, withWine32);
+    EXPECT_EQ(other.number, kErrOtherDriveFolder);
+    EXPECT_NE(other.text.find(Quoted((scratch / "prefix/drive_c/fibu").string())), std::string::npos) << other.text;
+    EXPECT_EQ(ReadFileBytes((scratch / "prefix/drive_c/fibu/kunden.dat").string()), "ihre");
+    // Not handed to Wine: nothing is looked at.
+    fs::remove(scratch / "binfmt" / "wine");
+    EXPECT_EQ(raised(KEIL_DEMO_WINDOWS_32, noWine32).number, 0);
+    fs::remove_all(scratch);
+}
 
 // A kept process starts for a Windows program only, with the command
 // interpreter and nothing of this process but its input, and ends when the
