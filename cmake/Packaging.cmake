@@ -72,7 +72,7 @@ else()
   set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
   set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
       "Der Keilbrecher shows one of the two supplier address records that\nthe lookup program /c/fibu/Lief-adr.exe keeps, in a small window.")
-  install(FILES packaging/copyright docs/admin-linux.md DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/keilbrecher")
+  install(FILES packaging/copyright docs/admin-linux.md docs/errors.md DESTINATION "${CMAKE_INSTALL_DATADIR}/doc/keilbrecher")
   # Debian keeps the changelog and the manual page compressed, reproducibly.
   set(_changelog "${CMAKE_BINARY_DIR}/changelog.gz")
   set(_manual "${CMAKE_BINARY_DIR}/keilbrecher.1.gz")

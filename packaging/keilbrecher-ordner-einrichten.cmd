@@ -4,9 +4,9 @@ rem so dass kein Sachbearbeiter darin etwas ablegen, ersetzen oder ändern
 rem kann. Als Administrator ausführen: mit Rechtsklick und "Als
 rem Administrator ausführen", oder in einer Eingabeaufforderung, die als
 rem Administrator läuft, mit dem vollen Pfad:
-rem   "C:\Program Files\Keilbrecher\keilbrecher-ordner-einrichten.cmd"
+rem   "C:\Program Files\Der Keilbrecher\keilbrecher-ordner-einrichten.cmd"
 rem in einer PowerShell, die als Administrator läuft:
-rem   & "C:\Program Files\Keilbrecher\keilbrecher-ordner-einrichten.cmd"
+rem   & "C:\Program Files\Der Keilbrecher\keilbrecher-ordner-einrichten.cmd"
 rem
 rem Ohne Schalter wird c:\fibu neu angelegt. Ein Ordner c:\fibu, der schon
 rem besteht, wird nach einer Frage (Vorgabe: Nein) ganz beiseitegelegt (nach
