@@ -261,20 +261,14 @@ private slots:
         QVERIFY(WIFEXITED(colleague) && WEXITSTATUS(colleague) == 0);
     }
 
-    // A block whose first line is of 200,000 characters and one whose line
-    // is of 10 MB: the box shows the beginning of the long line with a note
-    // of the rest of it, and every line after it whole; it lays them out at
-    // once.
-    void longLineIsCutAndTheLinesAfterItStand() {
+    // A block of a line of 10 MB and a line after it: the box shows the
+    // beginning of the long line with a note of the rest of it (the cut
+    // itself: DisplayText), and the line after it; it lays them out at once.
+    void longLineIsCutAndTheLineAfterItStands() {
         ProbeWindow window;
-        window.ShowResultBlock(Bytes(std::u16string(200'000, u'x') + u"\r\nStra\u00DFe  Hauptstr. 1\r\nOrt     Bonn\r\n"));
-        const QString shown = window.txtResult->toPlainText();
-        QVERIFY(shown.startsWith(QString(keil::kMostShownPerLine, 'x') + " [… "));
-        QCOMPARE(shown.mid(static_cast<qsizetype>(keil::kMostShownPerLine)),
-                 QString(" [… 196.000 weitere Zeichen dieser Zeile werden nicht angezeigt.]\nStra\u00DFe  Hauptstr. "
-                         "1\nOrt     Bonn\n"));
-        window.ShowResultBlock(Bytes(std::u16string(10'000'000, u'x') + u"\r\n"));
+        window.ShowResultBlock(Bytes(std::u16string(10'000'000, u'x') + u"\r\nOrt     Bonn\r\n"));
         QVERIFY(window.txtResult->toPlainText().startsWith(QString(keil::kMostShownPerLine, 'x') + " [… 9.996.000 "));
+        QVERIFY(window.txtResult->toPlainText().endsWith("angezeigt.]\nOrt     Bonn\n"));
     }
 };
 

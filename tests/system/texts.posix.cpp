@@ -20,8 +20,6 @@ std::vector<TextCase> PlatformTexts(const Names& n) {
         {"EntryTooWide",
          [=] { ThrowRefusedEntry(n.folder + "Lief-adr.exe", Place::kInside, {Verdict::kTooWide, "gid:50", 0x2}, "",
                                  "Die Gruppe „" + n.user + "“"); }},
-        {"EntryAclUnreadable",
-         [=] { ThrowRefusedEntry(n.folder + "x.dll", Place::kInside, {Verdict::kTooWide, "", 0}, "", ""); }},
         {"FolderTooWide",
          [=] { ThrowRefusedEntry(n.folder, Place::kFolder, {Verdict::kTooWide, "uid:1001", 0x2}, "",
                                  "Der Benutzer „" + n.user + "“"); }},

@@ -17,8 +17,6 @@ std::vector<TextCase> PlatformTexts(const Names& n) {
         {"EntryTooWide",
          [=] { ThrowRefusedEntry(n.folder + "Lief-adr.exe", Place::kInside, {Verdict::kTooWide, "S-1-5-11", 0x2}, "",
                                  "Das Konto „NT-AUTORITÄT\\Authentifizierte Benutzer“"); }},
-        {"EntryUnreadable",
-         [=] { ThrowRefusedEntry(n.folder + "x.dll", Place::kInside, {Verdict::kTooWide, "", 0}, "", ""); }},
         {"FolderTooWide",
          [=] { ThrowRefusedEntry(n.folder, Place::kFolder, {Verdict::kTooWide, "S-1-5-11", 0x2}, "",
                                  "Das Konto „NT-AUTORITÄT\\Authentifizierte Benutzer“"); }},
