@@ -98,6 +98,13 @@ void PlaceInChild(const ChildPlan& plan, int fd, int target) {
     limit.rlim_cur = std::min(limit.rlim_cur, plan.largestFile);
     limit.rlim_max = std::min(limit.rlim_max, plan.largestFile);
     if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) FailInChild(plan);
+    // A lookup program that opens its data by a relative name finds it;
+    // started from the folder open at `folderFd`, it is the program there.
+    // Before the descriptors move: the folder's may be one of 0 to 2, in a
+    // program started with one of them closed.
+    if (plan.folderFd >= 0 ? ::fchdir(plan.folderFd) != 0 : plan.folder != nullptr && ::chdir(plan.folder) != 0) {
+        FailInChild(plan);
+    }
     // The response file first moves off descriptor 0, where the request
     // file goes.
     int output = plan.output;
@@ -106,11 +113,6 @@ void PlaceInChild(const ChildPlan& plan, int fd, int target) {
     }
     PlaceInChild(plan, plan.input, STDIN_FILENO);
     PlaceInChild(plan, output, STDOUT_FILENO);
-    // A lookup program that opens its data by a relative name finds it;
-    // started from the folder open at `folderFd`, it is the program there.
-    if (plan.folderFd >= 0 ? ::fchdir(plan.folderFd) != 0 : plan.folder != nullptr && ::chdir(plan.folder) != 0) {
-        FailInChild(plan);
-    }
     if (::close_range(STDERR_FILENO + 1, ~0U, 0) != 0) FailInChild(plan);
     sigset_t none;
     sigemptyset(&none);

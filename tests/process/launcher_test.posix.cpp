@@ -1,8 +1,10 @@
 // What only a POSIX launcher shows: a window that was started ignoring a
-// signal (nohup) goes on ignoring it, and a lookup program whose window
-// ended before it was set up never runs.
+// signal (nohup) goes on ignoring it, a lookup program whose window ended
+// before it was set up never runs, and the checked folder may be any
+// descriptor.
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -34,6 +36,23 @@ TEST(Launcher, AProgramWhoseWindowEndedBeforeItWasSetUpNeverRuns) {
         StartProgramWatching(InFolder("Lief-adr.exe"), files.request.native(), files.response.native(), ::getppid());
     EXPECT_EQ(process.WaitForAll(nullptr).exitCode, 127);
     EXPECT_FALSE(FileExists(InFolder("fake-runs.txt")));
+}
+
+// Started with its standard input closed, the window may get descriptor 0
+// for the checked folder, which the lookup program then starts from.
+TEST(Launcher, StartsFromAFolderAtDescriptor0) {
+    PrepareFolder("");
+    const ExchangeFiles files(FixedExchangePlace(), nullptr);
+    const int saved = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
+    ::close(STDIN_FILENO);
+    const int folder = ::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_EQ(folder, STDIN_FILENO);
+    LaunchedProcess process =
+        StartProgram(InFolder("Lief-adr.exe"), files.request.native(), files.response.native(), folder);
+    EXPECT_EQ(process.WaitForAll(nullptr).exitCode, 0);
+    EXPECT_EQ(ReadFileBytes(InFolder("fake-runs.txt")), "run\nend\n");
+    ::dup2(saved, STDIN_FILENO);
+    ::close(saved);
 }
 
 }  // namespace
