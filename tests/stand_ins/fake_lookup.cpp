@@ -53,6 +53,20 @@ std::string Read(std::FILE* file) {
 
 }  // namespace
 
+void fake::DoAsChild(long long ms, const std::string& runs, const std::string& respond) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (FILE* screen = respond.empty() ? nullptr : std::fopen(respond.c_str(), "rb")) {
+        char buffer[4096];
+        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, screen)) > 0;) std::fwrite(buffer, 1, n, stdout);
+        std::fclose(screen);
+        std::fflush(stdout);
+    }
+    if (FILE* file = std::fopen(runs.c_str(), "a")) {
+        std::fputs("child\n", file);
+        std::fclose(file);
+    }
+}
+
 int main(int argc, char** argv) {
     fake::UseBinaryStandardStreams();
     if (fake::RunAsChild(argc, argv)) return 0;

@@ -32,6 +32,10 @@ void LeaveChild(long long ms, const std::string& runs, const std::string& respon
 // child with `argv`; false when it was not.
 bool RunAsChild(int argc, char** argv);
 
+// What the child does: after `ms` milliseconds, copies `respond` (unless
+// "") to the standard output and appends "child" to `runs`.
+void DoAsChild(long long ms, const std::string& runs, const std::string& respond);
+
 // Ignores SIGXFSZ, so that a write beyond the file-size limit fails with
 // EFBIG instead of ending the program (POSIX).
 void IgnoreFileSizeSignal();

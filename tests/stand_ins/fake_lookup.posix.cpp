@@ -53,18 +53,7 @@ void LeaveChild(long long ms, const std::string& runs, const std::string& respon
     std::fflush(stdout);
     if (fork() != 0) return;
     if (leave) setsid();
-    usleep(static_cast<useconds_t>(ms * 1000));
-    if (!respond.empty()) {
-        if (FILE* screen = std::fopen(respond.c_str(), "rb")) {
-            char buffer[4096];
-            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, screen)) > 0;) (void)write(1, buffer, n);
-            std::fclose(screen);
-        }
-    }
-    if (FILE* file = std::fopen(runs.c_str(), "a")) {
-        std::fputs("child\n", file);
-        std::fclose(file);
-    }
+    DoAsChild(ms, runs, respond);
     _exit(0);
 }
 

@@ -67,19 +67,7 @@ void LeaveChild(long long ms, const std::string& runs, const std::string& respon
 
 bool RunAsChild(int argc, char** argv) {
     if (argc != 6 || std::string(argv[1]) != "child") return false;
-    ::Sleep(static_cast<DWORD>(std::stoll(argv[2])));
-    if (argv[5][0] != '\0') {
-        if (FILE* screen = std::fopen(argv[5], "rb")) {
-            char buffer[4096];
-            for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, screen)) > 0;) std::fwrite(buffer, 1, n, stdout);
-            std::fclose(screen);
-            std::fflush(stdout);
-        }
-    }
-    if (FILE* file = std::fopen(argv[4], "a")) {
-        std::fputs("child\n", file);
-        std::fclose(file);
-    }
+    DoAsChild(std::stoll(argv[2]), argv[4], argv[5]);
     return true;
 }
 

@@ -4,9 +4,11 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <thread>
 
+#include "folder_check/dacl.windows.h"
 #include "process/process_wait.h"
 #include "shared_folder/folder_lock.windows.h"
 #include "support.h"
@@ -163,23 +165,14 @@ void LetEveryoneWrite(const std::string& path) {
                                     &dacl, nullptr, &descriptor) != ERROR_SUCCESS) {
             return false;
         }
-        bool everyoneWrites = false;
-        for (DWORD i = 0; dacl != nullptr && i < dacl->AceCount; ++i) {
-            void* ace = nullptr;
-            if (!::GetAce(dacl, i, &ace) || static_cast<ACE_HEADER*>(ace)->AceType != ACCESS_ALLOWED_ACE_TYPE) continue;
-            auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
-            SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-            PSID everyone = nullptr;
-            ::AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
-            everyoneWrites |= ::EqualSid(&allowed->SidStart, everyone) && (allowed->Mask & FILE_WRITE_DATA) != 0;
-            ::FreeSid(everyone);
-        }
+        const auto entries = DaclEntries(dacl);
         ::LocalFree(descriptor);
-        return everyoneWrites;
+        return entries && std::ranges::any_of(*entries, [](const AccessEntry& entry) {
+                   return entry.kind == AccessEntry::kAllow && entry.account == kEveryone && (entry.mask & FILE_WRITE_DATA);
+               });
     });
 }
 
-// Whether the folder lists the entry at `path`, whether or not it opens.
 bool Listed(const std::wstring& path) {
     WIN32_FIND_DATAW found{};
     const HANDLE find = ::FindFirstFileW(path.c_str(), &found);
