@@ -61,7 +61,8 @@ TEST(Wine, ReadsTheMachineOfAWindowsProgram) {
     EXPECT_EQ(PeMachine(ReadStart(KEIL_DEMO_WINDOWS_32, 4096)), 0x14c);
     EXPECT_EQ(PeMachine(ReadStart(KEIL_DEMO_WINDOWS, 4096)), 0x8664);
     const std::string head = ReadStart(KEIL_DEMO_WINDOWS_32, 4096);
-    const std::size_t header = static_cast<std::uint8_t>(head[0x3c]) | static_cast<std::uint8_t>(head[0x3d]) << 8;
+    const std::size_t header = std::size_t{static_cast<std::uint8_t>(head[0x3c])} |
+                               std::size_t{static_cast<std::uint8_t>(head[0x3d])} << 8;
     EXPECT_EQ(PeMachine(head.substr(0, header + 5)), 0) << "ends within the machine";
     EXPECT_EQ(PeMachine(head.substr(0, 0x3e)), 0) << "ends within the header's offset";
     EXPECT_EQ(PeMachine("\x7f" "ELF" + head.substr(4)), 0) << "not MZ";
