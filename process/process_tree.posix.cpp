@@ -8,16 +8,22 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
+#include <sstream>
 #include <string_view>
+
+#include "system/small_file.posix.h"
 
 namespace keil {
 namespace {
 
-std::string ReadProcFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+// The process IDs that the children files of the tasks in `tasks`
+// ("/proc/<pid>/task") name; none of a task or process that is gone.
+void AddChildren(const std::string& tasks, std::vector<pid_t>& children) {
+    std::error_code gone;
+    for (std::filesystem::directory_iterator task(tasks, gone), end; !gone && task != end; task.increment(gone)) {
+        std::istringstream list(ReadSmallFile((task->path() / "children").string()));
+        for (long long pid = 0; list >> pid;) children.push_back(static_cast<pid_t>(pid));
+    }
 }
 
 // The facts of /proc/<pid>/stat: "pid (name) state ppid pgrp ...", where
@@ -32,7 +38,7 @@ struct Stat {
 };
 
 Stat ReadStat(pid_t pid) {
-    const std::string text = ReadProcFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::string text = ReadSmallFile("/proc/" + std::to_string(pid) + "/stat");
     const auto open = text.find('(');
     const auto close = text.rfind(')');
     Stat stat;
@@ -61,11 +67,7 @@ bool SameWithoutCase(std::string_view a, std::string_view b) {
 
 std::vector<pid_t> ChildrenOfThisProcess() {
     std::vector<pid_t> children;
-    std::error_code ignored;
-    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task", ignored)) {
-        std::ifstream list(task.path() / "children");
-        for (long long pid = 0; list >> pid;) children.push_back(static_cast<pid_t>(pid));
-    }
+    AddChildren("/proc/self/task", children);
     std::sort(children.begin(), children.end());
     return children;
 }
@@ -118,16 +120,12 @@ std::vector<StartedProcess> StartedBy(Lineage& lineage) {
         const Stat stat = ReadStat(pid);
         if (!stat.read) continue;
         const bool ended = stat.state == 'Z';
-        if (!ended && IsWinesOwn(stat.name, ReadProcFile("/proc/" + std::to_string(pid) + "/cmdline"))) continue;
+        if (!ended && IsWinesOwn(stat.name, ReadSmallFile("/proc/" + std::to_string(pid) + "/cmdline"))) continue;
         started.push_back({pid, stat.group, ended, stat.parent == self, stat.name});
         if (std::find(lineage.known.begin(), lineage.known.end(), pid) == lineage.known.end()) {
             lineage.known.push_back(pid);
         }
-        std::error_code ignored;
-        for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", ignored)) {
-            std::ifstream list(task.path() / "children");
-            for (long long child = 0; list >> child;) look.push_back(static_cast<pid_t>(child));
-        }
+        AddChildren("/proc/" + std::to_string(pid) + "/task", look);
     }
     return started;
 }

@@ -110,8 +110,9 @@ std::vector<std::string> BinfmtEntries(const std::string& folder) {
     if (!ReadStart(folder + "/status", 16).starts_with("enabled")) return {};
     std::vector<std::filesystem::path> names;
     std::error_code unreadable;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, unreadable)) {
-        if (entry.path().filename() != "register" && entry.path().filename() != "status") names.push_back(entry.path());
+    std::filesystem::directory_iterator entry(folder, unreadable);
+    for (const std::filesystem::directory_iterator end; !unreadable && entry != end; entry.increment(unreadable)) {
+        if (entry->path().filename() != "register" && entry->path().filename() != "status") names.push_back(entry->path());
     }
     std::sort(names.begin(), names.end());
     std::vector<std::string> entries;

@@ -15,7 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -24,6 +23,7 @@
 #include "helper/protocol.posix.h"
 #include "shared_folder/folder_lock.h"
 #include "system/error.h"
+#include "system/small_file.posix.h"
 #include "system/spawn.posix.h"
 
 namespace keil {
@@ -212,10 +212,10 @@ void CheckReply(const ExchangePlace& place, const protocol::Reply& reply, const 
 // holds nothing.
 std::optional<bool> HoldsLock(const std::string& pid, const std::string& device) {
     std::error_code error;
-    const std::filesystem::directory_iterator descriptors("/proc/" + pid + "/fdinfo", error);
+    std::filesystem::directory_iterator descriptor("/proc/" + pid + "/fdinfo", error);
     if (error) return error == std::errc::no_such_file_or_directory ? std::optional(false) : std::nullopt;
-    for (const auto& descriptor : descriptors) {
-        std::ifstream info(descriptor.path());
+    for (const std::filesystem::directory_iterator end; !error && descriptor != end; descriptor.increment(error)) {
+        std::istringstream info(ReadSmallFile(descriptor->path().string()));
         for (std::string line; std::getline(info, line);) {
             if (line.starts_with("lock:") && line.find(" FLOCK ") != std::string::npos &&
                 line.find(" " + device + " ") != std::string::npos) {
@@ -229,7 +229,7 @@ std::optional<bool> HoldsLock(const std::string& pid, const std::string& device)
 // The process `pid` with its user, read from its status, not from its
 // folder's owner: the helper that holds a lock is not dumpable.
 LockHolder Holder(const std::string& pid) {
-    std::ifstream status("/proc/" + pid + "/status");
+    std::istringstream status(ReadSmallFile("/proc/" + pid + "/status"));
     std::string uid;
     for (std::string entry; std::getline(status, entry);) {
         if (entry.starts_with("Uid:")) uid = std::to_string(std::strtoul(entry.c_str() + 4, nullptr, 10));
@@ -242,7 +242,7 @@ LockHolder Holder(const std::string& pid) {
 LockHolder FolderLockHolder(const std::string& path) {
     struct stat folder {};
     if (::stat(path.c_str(), &folder) != 0) return {};
-    std::ifstream locks("/proc/locks");
+    std::istringstream locks(ReadSmallFile("/proc/locks"));
     char device[64];
     std::snprintf(device, sizeof device, "%02x:%02x:%llu", major(folder.st_dev), minor(folder.st_dev),
                   static_cast<unsigned long long>(folder.st_ino));
@@ -259,8 +259,9 @@ LockHolder FolderLockHolder(const std::string& path) {
         // ID names another process now): the process that holds it now,
         // where it can be found; else a holder whom nobody can name.
         std::error_code error;
-        for (const auto& process : std::filesystem::directory_iterator("/proc", error)) {
-            const std::string other = process.path().filename().string();
+        std::filesystem::directory_iterator process("/proc", error);
+        for (const std::filesystem::directory_iterator end; !error && process != end; process.increment(error)) {
+            const std::string other = process->path().filename().string();
             if (other.find_first_not_of("0123456789") == std::string::npos && HoldsLock(other, device) == true) {
                 return Holder(other);
             }

@@ -17,6 +17,7 @@
 #include "shared_folder/helper_client.posix.h"
 #include "support.h"
 #include "system/error.h"
+#include "system/small_file.posix.h"
 #include "system/unique_fd.posix.h"
 
 namespace keil::test {
@@ -31,6 +32,14 @@ pid_t HelperPid() {
         }
     }
     return 0;
+}
+
+// A file of /proc whose read fails (here a folder's; a process that ended
+// meanwhile fails with ESRCH) gives what was read, and throws nothing.
+TEST(Files, ASmallFileWhoseReadFailsGivesWhatWasRead) {
+    EXPECT_EQ(ReadSmallFile("/proc/self"), "");
+    EXPECT_EQ(ReadSmallFile("/nowhere"), "");
+    EXPECT_TRUE(ReadSmallFile("/proc/self/stat").starts_with(std::to_string(::getpid()) + " ("));
 }
 
 TEST(Files, ResponseShorterThanItsSizeOrLargerThanReadIsAnError) {
