@@ -102,8 +102,8 @@ std::optional<std::vector<PosixAclEntry>> AccessAcl(int fd) {
 }
 
 // Refuses the entry open at `fd`, whose path is `path` and which stands at
-// `place`, unless JudgeEntry lets it stay.
-void Judge(int fd, const std::string& path, Place place, const TrustedAccounts& trusted) {
+// `place`, unless JudgeEntry lets it stay; returns what it found of it.
+struct stat Judge(int fd, const std::string& path, Place place, const TrustedAccounts& trusted) {
     struct stat info {};
     if (::fstat(fd, &info) != 0) ThrowCannotCheck(errno, path, place);
     const EntryKind kind = S_ISDIR(info.st_mode) ? EntryKind::kFolder : EntryKind::kFile;
@@ -116,6 +116,7 @@ void Judge(int fd, const std::string& path, Place place, const TrustedAccounts& 
         ThrowRefusedEntry(path, place, judgement, "dem Benutzer " + UserName(info.st_uid),
                           AccountPhrase(judgement.account));
     }
+    return info;
 }
 
 // Opens the entry `name` of the folder open at `at` as what it is, never
@@ -155,10 +156,7 @@ void CheckEntries(int folder, const std::string& path, const std::string& relati
         // Gone since the listing: nothing there to load.
         const UniqueFd judged(OpenEntry(folder, name, O_PATH, path + relative + name, Place::kInside, true));
         if (!judged.valid()) continue;
-        Judge(judged.get(), path + relative + name, Place::kInside, trusted);
-        struct stat info {};
-        if (::fstat(judged.get(), &info) != 0) ThrowCannotCheck(errno, path + relative + name, Place::kInside);
-        if (!S_ISDIR(info.st_mode)) continue;
+        if (!S_ISDIR(Judge(judged.get(), path + relative + name, Place::kInside, trusted).st_mode)) continue;
         const UniqueFd below(OpenEntry(folder, name, O_RDONLY | O_DIRECTORY, path + relative + name, Place::kInside, true));
         if (below.valid()) CheckEntries(below.get(), path, relative + name + "/", program, trusted);
     }
