@@ -78,9 +78,12 @@ echo "ok: $msi runs the set-up script after InstallFiles and before InstallFinal
 
 prefix=$PWD/build/windows/msi-prefix
 cmake/fresh-wine-prefix.sh "$prefix"
-# Wine has no fltmc, which the set-up script runs to see that an
-# administrator runs it: the tests' stand-in answers as Windows does for one.
-cp build/windows/tests/stand_ins/stand_in_tool.exe "$prefix/drive_c/windows/system32/fltmc.exe"
+# Wine has neither fltmc, which the set-up script runs to see that an
+# administrator runs it, nor takeown, with which it hands the new folder to
+# the administrators: the tests' stand-in answers for both as Windows does.
+for tool in fltmc takeown; do
+  cp build/windows/tests/stand_ins/stand_in_tool.exe "$prefix/drive_c/windows/system32/$tool.exe"
+done
 program_files="$prefix/drive_c/Program Files/Der Keilbrecher"
 # Wine's msiexec puts a shortcut for all users into the installing user's
 # Start menu; Windows puts it into the Start menu of all users.
@@ -90,8 +93,8 @@ cmake/wine-run.sh "$prefix" msiexec /i "Z:${PWD}/$msi" /qn
   [ -f "$program_files/keilbrecher-ordner-einrichten.cmd" ] && [ -n "$(shortcuts)" ] ||
   { echo "FAIL: the MSI did not install the program, its README.txt, its set-up script and its Start menu entry"; exit 1; }
 echo "ok: msiexec /i /qn installs keilbrecher.exe, README.txt, the set-up script and the Start menu entry"
-# It ran the set-up script, as far as Wine can (Wine has no takeown).
-[ -d "$prefix/drive_c/fibu" ] || { echo "FAIL: the MSI did not run the set-up script"; exit 1; }
+# It ran the set-up script, which handed the folder over and made it.
+grep -q 'Keilbrecher-Einrichtung\\fibu' "$prefix/drive_c/windows/system32/takeown.log" && [ -d "$prefix/drive_c/fibu" ] || { echo "FAIL: the MSI did not run the set-up script"; exit 1; }
 echo "ok: the MSI ran the set-up script, which made c:\fibu"
 # The installer's wineserver ran without a display; the window needs one
 # started on the virtual X server. Wine says so when it cannot connect.
