@@ -2,6 +2,8 @@
 
 #include "system/error.h"
 
+#include <cstring>
+
 namespace keil {
 namespace {
 
@@ -13,6 +15,17 @@ std::u16string CutNote(std::size_t left) {
     std::u16string note = u" [… ";
     for (const char digit : Grouped(static_cast<long long>(left))) note += static_cast<char16_t>(digit);
     return note + u" weitere Zeichen dieser Zeile werden nicht angezeigt.]";
+}
+
+// Where the line that goes on at `from` ends: its first CR or LF, or the
+// block's end. memchr, as a line may be millions of bytes long.
+std::size_t LineEnd(std::span<const std::uint8_t> block, std::size_t from) {
+    const auto* begin = block.data() + from;
+    const std::size_t left = block.size() - from;
+    const auto* lf = static_cast<const std::uint8_t*>(std::memchr(begin, kLf, left));
+    const std::size_t beforeLf = lf != nullptr ? static_cast<std::size_t>(lf - begin) : left;
+    const auto* cr = static_cast<const std::uint8_t*>(std::memchr(begin, kCr, beforeLf));
+    return from + (cr != nullptr ? static_cast<std::size_t>(cr - begin) : beforeLf);
 }
 
 }  // namespace
@@ -40,8 +53,7 @@ std::u16string DisplayTextFromBlock(std::span<const std::uint8_t> block, std::u1
         }
         if (inLine == kMostShownPerLine) {
             // The rest of this line, up to its end, is left out.
-            std::size_t end = i;
-            while (end < block.size() && block[end] != kCr && block[end] != kLf) ++end;
+            std::size_t end = LineEnd(block, i);
             text += CutNote(end - i);
             i = end - 1;
             continue;

@@ -32,9 +32,10 @@ const DisplayCase kCases[] = {
     {"LongerLineIsCutWithANote", u"a\r\n" + std::u16string(kMostShownPerLine + 1234, u'\x80') + u"\r\nZeile\rEnde",
      u"a|" + std::u16string(kMostShownPerLine, u'€') + u" [… 1.234 weitere Zeichen dieser Zeile werden nicht "
                                                      u"angezeigt.]|Zeile|Ende"},
-    {"EachLongLineIsCut", std::u16string(kMostShownPerLine + 1, u'x') + u"\n" + std::u16string(kMostShownPerLine + 2, u'y'),
+    {"EachLongLineIsCutAtItsOwnEnd",
+     std::u16string(kMostShownPerLine + 1, u'x') + u"\r" + std::u16string(kMostShownPerLine + 2, u'y') + u"\nz",
      std::u16string(kMostShownPerLine, u'x') + u" [… 1 weitere Zeichen dieser Zeile werden nicht angezeigt.]|" +
-         std::u16string(kMostShownPerLine, u'y') + u" [… 2 weitere Zeichen dieser Zeile werden nicht angezeigt.]"},
+         std::u16string(kMostShownPerLine, u'y') + u" [… 2 weitere Zeichen dieser Zeile werden nicht angezeigt.]|z"},
 };
 
 class Display : public testing::TestWithParam<DisplayCase> {};
