@@ -77,12 +77,10 @@ const EndCase kEndCases[] = {
     {0xFFFFFFFF, 0, ""},  // exit(-1)
     {0xC0000000, 0, "die Ausnahme 0xC0000000"},
     {0xC0000005, 0, "die Ausnahme 0xC0000005"},
-    {0xC0000409, 0, "die Ausnahme 0xC0000409"},
     {0xDFFFFFFF, 0, "die Ausnahme 0xDFFFFFFF"},
     // A code with the customer bit is a program's own: exit(-2), or a
-    // code of its runtime's.
+    // code of its runtime's (0xE06D7363, a C++ exception).
     {0xE0000000, 0, ""},
-    {0xE06D7363, 0, ""},
     {0xFFFFFFFE, 0, ""},
     {128 + 11, 11, "das Signal 11 (SIGSEGV)", kPosixOnly},
     {128 + 25, 25, "das Signal 25 (SIGXFSZ)", kPosixOnly},

@@ -56,8 +56,8 @@ std::string Read(std::FILE* file) {
 void fake::DoAsChild(long long ms, const std::string& runs, const std::string& respond) {
     std::this_thread::sleep_for(std::chrono::milliseconds(ms));
     if (FILE* screen = respond.empty() ? nullptr : std::fopen(respond.c_str(), "rb")) {
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, screen)) > 0;) std::fwrite(buffer, 1, n, stdout);
+        const std::string bytes = Read(screen);
+        std::fwrite(bytes.data(), 1, bytes.size(), stdout);
         std::fclose(screen);
         std::fflush(stdout);
     }
