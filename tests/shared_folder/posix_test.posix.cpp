@@ -168,6 +168,20 @@ TEST(Helper, EndedDuringARunOrStoppedIsNamedAsSuch) {
     EXPECT_EQ(after.shown, SampleBlock());
 }
 
+// A helper that a failed lookup ended while signals interrupt this process
+// is reaped all the same: no ended helper stays behind as a zombie.
+TEST(Helper, EndedWhileInterruptedIsReaped) {
+    PrepareResponse("");
+    for (int i = 0; i < 20; ++i) {
+        Recorder failing;
+        InterruptThisProcessOften(true);
+        const Raised raised = Catch([&] { failing.LookUp(1); });
+        InterruptThisProcessOften(false);
+        ASSERT_EQ(raised.number, kErrRange);
+        ASSERT_EQ(HelperPid(), 0) << "round " << i;
+    }
+}
+
 // A helper that may open no more files reports the creation as the act
 // that failed. (A dead helper started again: EndedDuringARunOrStopped.)
 TEST(Helper, FailedCreationIsNamed) {

@@ -106,8 +106,8 @@ void InterruptThisProcessOften(bool on) {
     struct sigaction onAlarm {};
     onAlarm.sa_handler = [](int) {};  // no SA_RESTART: system calls see EINTR
     ::sigaction(SIGALRM, &onAlarm, nullptr);
-    const itimerval every5ms{{0, on ? 5000 : 0}, {0, on ? 5000 : 0}};
-    ::setitimer(ITIMER_REAL, &every5ms, nullptr);
+    const itimerval every200us{{0, on ? 200 : 0}, {0, on ? 200 : 0}};
+    ::setitimer(ITIMER_REAL, &every200us, nullptr);
 }
 
 void MakeNamedPipe(const std::string& path) { ::mkfifo(path.c_str(), 0666); }

@@ -64,6 +64,7 @@ TEST(Wine, ReadsTheMachineOfAWindowsProgram) {
     const std::size_t header = std::size_t{static_cast<std::uint8_t>(head[0x3c])} |
                                std::size_t{static_cast<std::uint8_t>(head[0x3d])} << 8;
     EXPECT_EQ(PeMachine(head.substr(0, header + 5)), 0) << "ends within the machine";
+    EXPECT_EQ(PeMachine(head.substr(0, header + 6)), 0x14c) << "ends with the machine";
     EXPECT_EQ(PeMachine(head.substr(0, 0x3e)), 0) << "ends within the header's offset";
     EXPECT_EQ(PeMachine("\x7f" "ELF" + head.substr(4)), 0) << "not MZ";
     std::string noSignature = head;
