@@ -187,10 +187,16 @@ screen > "$folder/screen.bin"
 start_window
 click_at "$window" 72 28
 wait_lookups 1
+# A click while the window still holds for the first lookup is dropped:
+# the second goes in once the first record shows.
+for _ in $(seq 20); do
+  [ "$(copy_text "$window" 230 100 | head -n 1)" = "Muster GmbH" ] && break
+done
+sleep 0.3
 printf 'respond empty.bin\n' > "$folder/fake-mode.txt"
 click_at "$window" 72 60
 box=
-for _ in $(seq 50); do
+for _ in $(seq 200); do
   box=$(x xdotool search --onlyvisible --name '^Der Keilbrecher$' | grep -v "^$window\$" | head -n 1 || true)
   [ -n "$box" ] && break
   sleep 0.1
