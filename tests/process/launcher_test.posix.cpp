@@ -39,16 +39,24 @@ TEST(Launcher, AProgramWhoseWindowEndedBeforeItWasSetUpNeverRuns) {
 }
 
 // Started with its standard input closed, the window may get descriptor 0
-// for the checked folder, which the lookup program then starts from.
+// for the checked folder, which the lookup program then starts from. The
+// window's signal mask is as it was after the start.
 TEST(Launcher, StartsFromAFolderAtDescriptor0) {
     PrepareFolder("");
     const ExchangeFiles files(FixedExchangePlace(), nullptr);
+    sigset_t usr1, after;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    ::pthread_sigmask(SIG_BLOCK, &usr1, nullptr);
     const int saved = ::fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 3);
     ::close(STDIN_FILENO);
     const int folder = ::open(FibuDir().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     ASSERT_EQ(folder, STDIN_FILENO);
     LaunchedProcess process =
         StartProgram(InFolder("Lief-adr.exe"), files.request.native(), files.response.native(), folder);
+    ::pthread_sigmask(SIG_BLOCK, nullptr, &after);
+    EXPECT_TRUE(sigismember(&after, SIGUSR1));
+    ::pthread_sigmask(SIG_UNBLOCK, &usr1, nullptr);
     EXPECT_EQ(process.WaitForAll(nullptr).exitCode, 0);
     EXPECT_EQ(ReadFileBytes(InFolder("fake-runs.txt")), "run\nend\n");
     ::dup2(saved, STDIN_FILENO);

@@ -34,6 +34,7 @@ const InterpreterCase kInterpreterCases[] = {
     {"NativeProgram", "\x7f" "ELF", "/c/fibu/Lief-adr.exe", {kWine}, ""},
     // Not one byte past the head is read, though it would match.
     {"ShorterThanTheMagic", std::string_view("MZ", 1), "x", {kWine}, ""},
+    {"FirstByteDiffers", "NZ", "x", {kWine}, ""},
     {"Disabled", "MZ", "x", {"disabled\ninterpreter /usr/bin/wine\noffset 0\nmagic 4d5a\n"}, ""},
     {"MagicAtAnOffset", "MZPE", "x", {"enabled\ninterpreter /pe\noffset 2\nmagic 5045\n"}, "/pe"},
     {"MagicUnderAMask", "MZx", "x", {"enabled\ninterpreter /masked\noffset 0\nmagic 4d5a00\nmask ffff00\n"},
