@@ -2,6 +2,7 @@
 
 #include "system/error.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace keil {
@@ -18,14 +19,20 @@ std::u16string CutNote(std::size_t left) {
 }
 
 // Where the line that goes on at `from` ends: its first CR or LF, or the
-// block's end. memchr, as a line may be millions of bytes long.
+// block's end. memchr, as a line may be millions of bytes long, a piece
+// at a time, so that the look for CR finds the piece still in the cache.
 std::size_t LineEnd(std::span<const std::uint8_t> block, std::size_t from) {
-    const auto* begin = block.data() + from;
-    const std::size_t left = block.size() - from;
-    const auto* lf = static_cast<const std::uint8_t*>(std::memchr(begin, kLf, left));
-    const std::size_t beforeLf = lf != nullptr ? static_cast<std::size_t>(lf - begin) : left;
-    const auto* cr = static_cast<const std::uint8_t*>(std::memchr(begin, kCr, beforeLf));
-    return from + (cr != nullptr ? static_cast<std::size_t>(cr - begin) : beforeLf);
+    constexpr std::size_t kPiece = 16 << 10;
+    for (std::size_t at = from; at < block.size(); at += kPiece) {
+        const auto* piece = block.data() + at;
+        const std::size_t size = std::min(kPiece, block.size() - at);
+        const auto* lf = static_cast<const std::uint8_t*>(std::memchr(piece, kLf, size));
+        const std::size_t beforeLf = lf != nullptr ? static_cast<std::size_t>(lf - piece) : size;
+        const auto* cr = static_cast<const std::uint8_t*>(std::memchr(piece, kCr, beforeLf));
+        if (cr != nullptr) return at + static_cast<std::size_t>(cr - piece);
+        if (lf != nullptr) return at + beforeLf;
+    }
+    return block.size();
 }
 
 }  // namespace
